@@ -1,0 +1,3 @@
+#include "xml/TagDocument.h"
+
+TagDocument::TagDocument() = default;
