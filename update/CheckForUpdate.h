@@ -1,0 +1,68 @@
+#pragma once
+
+#include "update/DownloadToFile.h"
+#include "update/UpdateEnvironment.h"
+#include "update/UpdateSettings.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tessary::update {
+
+inline constexpr char16_t kUpdateDescriptionPath[] = u"/derodoz/hollinzarek/zarekupdate.ini";
+inline constexpr char kRunningExecutableName[] = "zarek.exe";
+inline constexpr char kPreviousExecutableName[] = "zarek_.exe";
+inline constexpr char kNewExecutableName[] = "zarek_new.exe";
+inline constexpr char kDescriptionCopyName[] = "zarekupdate.ini";
+
+inline constexpr char16_t kUpdateSection[] = u"LoginUpdate";
+inline constexpr char16_t kVersionKey[] = u"VersionId";
+inline constexpr char16_t kAddressKey[] = u"downloadUrl";
+inline constexpr size_t kAddressBufferSize = 260;
+
+inline constexpr char16_t kUpdatedText[] = u"游戏已经更新完成，点击确定后将重新启动游戏";
+inline constexpr char16_t kUpdatedCaption[] = u"提示";
+
+// How a check ended; the login dialog only cares whether it returned.
+enum class UpdateOutcome {
+    NoFolder,            // the executable's folder is unknown: nothing touched
+    DescriptionFailed,   // the update description could not be fetched
+    UpToDate,            // no newer version, or no usable address
+    DownloadFailed,      // the new program was not fetched completely
+    NotAProgram,         // what was fetched is no program for this machine
+    SwapFailed,          // a rename failed; the old program is back in place
+    Installed,           // swapped, told the user, restarted, close posted
+};
+
+// "?" and the tick count as a signed 32-bit number: after 24.8 days of
+// uptime it reads "?-2147…".
+std::u16string TickSuffix(uint32_t tickCount);
+
+// The update address must name ".exe" somewhere after its first character.
+bool NamesExecutable(std::u16string_view address);
+
+// The self-update check run once from the login dialog's first paint.
+// Works in the folder of the running executable, swaps all-or-nothing and
+// refuses anything that is not a complete program for this machine.
+class UpdateCheck {
+public:
+    UpdateCheck(UpdateEnvironment& environment, std::u16string resourceHost,
+                int32_t builtInVersion, DownloadOptions download = {});
+
+    UpdateOutcome Run();
+
+private:
+    UpdateOutcome Install(const std::u16string& address, const std::filesystem::path& folder);
+
+    UpdateEnvironment& environment_;
+    std::u16string resourceHost_;
+    int32_t builtInVersion_;
+    DownloadOptions download_;
+};
+
+// Entry point for the login dialog: blocks until the check is over.
+UpdateOutcome CheckForUpdate(UpdateEnvironment& environment, const UpdateSettings& settings);
+
+} // namespace tessary::update

@@ -1,0 +1,209 @@
+#include "update/DownloadToFile.h"
+
+#include "update/TextConversion.h"
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <unistd.h>
+
+namespace tessary::update {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct CurlDeleter {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+
+void InitialiseCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// One attempt's state, shared with libcurl's callbacks.
+class Transfer {
+public:
+    Transfer(CURL* curl, const std::filesystem::path& target, std::chrono::milliseconds stall)
+        : curl_(curl), target_(target), stallTimeout_(stall), lastActivity_(Clock::now()) {}
+
+    ~Transfer() { CloseFile(); }
+
+    static size_t OnHeader(char*, size_t size, size_t count, void* self) {
+        static_cast<Transfer*>(self)->lastActivity_ = Clock::now();
+        return size * count;
+    }
+
+    static size_t OnBody(char* data, size_t size, size_t count, void* self) {
+        auto* transfer = static_cast<Transfer*>(self);
+        transfer->lastActivity_ = Clock::now();
+        return transfer->Write(data, size * count) ? size * count : 0;
+    }
+
+    static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        auto* transfer = static_cast<Transfer*>(self);
+        if (Clock::now() - transfer->lastActivity_ < transfer->stallTimeout_) return 0;
+        transfer->stalled_ = true;
+        return 1;  // abort
+    }
+
+    long Status() const {
+        long status = 0;
+        curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
+        return status;
+    }
+
+    // Creates (or truncates) the target; only ever called after a 200.
+    bool OpenFile() {
+        if (fd_ >= 0) return true;
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            fileFailed_ = true;
+            return false;
+        }
+        created_ = true;
+        return true;
+    }
+
+    // Closes the file; false when the last writes did not reach it.
+    bool CloseFile() {
+        if (fd_ < 0) return true;
+        const bool closed = ::close(fd_) == 0;
+        fd_ = -1;
+        return closed;
+    }
+
+    void RemovePartialFile() {
+        CloseFile();
+        if (created_) {
+            std::error_code ignored;
+            std::filesystem::remove(target_, ignored);
+        }
+    }
+
+    bool Stalled() const { return stalled_; }
+    bool FileFailed() const { return fileFailed_; }
+    bool StatusRejected() const { return statusRejected_; }
+    bool ReceivedAnything() const { return receivedBody_; }
+
+private:
+    bool Write(const char* data, size_t size) {
+        receivedBody_ = true;
+        if (fd_ < 0) {
+            // Bodies of redirects are skipped by libcurl, so the first body
+            // byte belongs to the final answer: its status decides.
+            if (Status() != 200) {
+                statusRejected_ = true;
+                return false;
+            }
+            if (!OpenFile()) return false;
+        }
+        while (size > 0) {
+            const ssize_t written = ::write(fd_, data, size);
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                fileFailed_ = true;
+                return false;
+            }
+            data += written;
+            size -= static_cast<size_t>(written);
+        }
+        return true;
+    }
+
+    CURL* curl_;
+    const std::filesystem::path& target_;
+    std::chrono::milliseconds stallTimeout_;
+    Clock::time_point lastActivity_;
+    int fd_ = -1;
+    bool created_ = false;
+    bool receivedBody_ = false;
+    bool stalled_ = false;
+    bool fileFailed_ = false;
+    bool statusRejected_ = false;
+};
+
+bool IsConnectFailure(CURLcode code) {
+    // Without an overall time limit, a time-out can only come from connecting.
+    return code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST ||
+           code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_OPERATION_TIMEDOUT;
+}
+
+void Configure(CURL* curl, const std::string& url, const DownloadOptions& options,
+               Transfer& transfer) {
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    // Plain http as addressed; redirects may move to https.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, options.userAgent.c_str());
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(options.connectTimeout.count()));
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(options.chunkSize));
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    // The proxy comes from http_proxy / no_proxy, which libcurl reads itself.
+}
+
+} // namespace
+
+DownloadResult Download(const std::u16string& address, const std::filesystem::path& target,
+                        UpdateEnvironment& environment, const DownloadOptions& options) {
+    InitialiseCurlOnce();
+    const std::string url = ToUtf8(address);
+
+    for (int attempt = 0;; ++attempt) {
+        CurlHandle curl(curl_easy_init());
+        if (!curl) return DownloadResult::ConnectFailed;
+        Transfer transfer(curl.get(), target, options.stallTimeout);
+        Configure(curl.get(), url, options, transfer);
+
+        const CURLcode code = curl_easy_perform(curl.get());
+        if (IsConnectFailure(code) && !transfer.ReceivedAnything()) {
+            if (attempt < options.connectRetries) continue;
+            return DownloadResult::ConnectFailed;
+        }
+
+        const long status = transfer.Status();
+        if (transfer.StatusRejected() || (status != 0 && status != 200)) {
+            transfer.RemovePartialFile();
+            environment.ShowMessage(kDownloadFailedText, kDownloadFailedCaption);
+            return DownloadResult::StatusNotOk;
+        }
+        if (code == CURLE_OK) {
+            // An empty body never reached the write callback.
+            if (!transfer.OpenFile()) return DownloadResult::FileFailed;
+            if (!transfer.CloseFile()) {
+                transfer.RemovePartialFile();
+                return DownloadResult::FileFailed;
+            }
+            return DownloadResult::Complete;
+        }
+        transfer.RemovePartialFile();
+        if (transfer.FileFailed()) return DownloadResult::FileFailed;
+        if (transfer.Stalled()) return DownloadResult::Stalled;
+        if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL)
+            return DownloadResult::ConnectFailed;
+        return DownloadResult::TransferFailed;
+    }
+}
+
+bool DownloadToFile(const std::u16string& address, const std::filesystem::path& target,
+                    UpdateEnvironment& environment, const DownloadOptions& options) {
+    return Download(address, target, environment, options) == DownloadResult::Complete;
+}
+
+} // namespace tessary::update

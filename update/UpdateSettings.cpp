@@ -1,0 +1,20 @@
+#include "update/UpdateSettings.h"
+
+#ifndef TESSARY_RESOURCE_HOST
+#error "TESSARY_RESOURCE_HOST comes from the build configuration"
+#endif
+#ifndef TESSARY_BUILT_IN_VERSION
+#error "TESSARY_BUILT_IN_VERSION comes from the build configuration"
+#endif
+
+namespace tessary::update {
+
+UpdateSettings BuiltInUpdateSettings() {
+    UpdateSettings settings;
+    settings.resourceHost = u"" TESSARY_RESOURCE_HOST;
+    settings.builtInVersion = TESSARY_BUILT_IN_VERSION;
+    settings.download.userAgent = "Tessary/" + std::to_string(settings.builtInVersion);
+    return settings;
+}
+
+} // namespace tessary::update
