@@ -51,6 +51,9 @@ class PlayerControl {
   virtual void SetWMode(const std::u16string& value) = 0;
   virtual void SetBackgroundColor(std::int32_t color) = 0;
   virtual void SetFlashVars(const std::u16string& value) = 0;
+  // The address a relative movie address resolves against (the page the
+  // movie parameters came from); set before LoadMovie.
+  virtual void SetBaseAddress(const std::u16string& address) = 0;
   virtual void LoadMovie(std::int32_t layer, const std::u16string& address) = 0;
   virtual void Play() = 0;
   virtual void Stop() = 0;

@@ -51,6 +51,7 @@ class SimPlayer final : public PlayerControl {
   void SetWMode(const std::u16string& value) override;
   void SetBackgroundColor(std::int32_t color) override;
   void SetFlashVars(const std::u16string& value) override;
+  void SetBaseAddress(const std::u16string& address) override { baseAddress = address; }
   void LoadMovie(std::int32_t layer, const std::u16string& address) override;
   void Play() override;
   void Stop() override;
@@ -69,6 +70,7 @@ class SimPlayer final : public PlayerControl {
   Rect rect;
   bool visible = false;
   int focusCount = 0;
+  std::u16string baseAddress;
   // The movie's answer to CallFunction; nullopt reports an error.
   std::function<std::optional<std::u16string>(const std::u16string&)> movie;
 
