@@ -1,0 +1,8 @@
+# Tests, fuzz targets and benchmarks of the text encodings and file modes,
+# included from xml/CMakeLists.txt.
+
+add_executable(tessary_xml_encoding_tests
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/TextEncodingNamesTest.cpp
+)
+target_link_libraries(tessary_xml_encoding_tests PRIVATE tessary_xml GTest::gtest_main)
+gtest_discover_tests(tessary_xml_encoding_tests DISCOVERY_TIMEOUT 60)
