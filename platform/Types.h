@@ -131,6 +131,24 @@ constexpr std::uint32_t WS_EX_LAYERED = 0x00080000u;
 constexpr WPARAM ICON_SMALL = 0;
 constexpr WPARAM ICON_BIG = 1;
 
+// WM_GETMINMAXINFO's record; the handler fills in what it wants limited.
+struct MINMAXINFO {
+  Point ptReserved;
+  Point ptMaxSize;
+  Point ptMaxPosition;
+  Point ptMinTrackSize;
+  Point ptMaxTrackSize;
+};
+
+// WM_SIZE kinds.
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+
+constexpr LPARAM MakeSizeParam(std::int32_t width, std::int32_t height) {
+  return static_cast<LPARAM>((static_cast<std::uint32_t>(height & 0xFFFF) << 16) |
+                             static_cast<std::uint32_t>(width & 0xFFFF));
+}
+
 // Colours are 0x00BBGGRR, as the program stores them.
 using ColorRef = std::uint32_t;
 

@@ -9,12 +9,6 @@
 namespace platform::sim {
 namespace {
 
-constexpr LRESULT SizeParam(int width, int height) {
-  return static_cast<LRESULT>((static_cast<std::uint32_t>(height & 0xFFFF) << 16) |
-                              static_cast<std::uint32_t>(width & 0xFFFF));
-}
-constexpr WPARAM SIZE_RESTORED = 0;
-constexpr WPARAM SIZE_MINIMIZED = 1;
 // Where the platform parks a minimised window.
 constexpr int kMinimizedPosition = -32000;
 
@@ -126,7 +120,7 @@ void SimWindow::Show(int showCommand) {
         minimized = false;
         rect = restoreRect_;
         Send(WM_MOVE, 0, MakePointParam(rect.left, rect.top));
-        Send(WM_SIZE, SIZE_RESTORED, SizeParam(rect.Width(), rect.Height()));
+        Send(WM_SIZE, SIZE_RESTORED, MakeSizeParam(rect.Width(), rect.Height()));
       }
       [[fallthrough]];
     default:
@@ -146,7 +140,7 @@ void SimWindow::MoveWindow(int x, int y, int width, int height, bool /*repaint*/
   // Moving and sizing report synchronously, as the program's handlers expect.
   if (old.left != rect.left || old.top != rect.top) Send(WM_MOVE, 0, MakePointParam(x, y));
   if (!destroyed && (old.Width() != rect.Width() || old.Height() != rect.Height()))
-    Send(WM_SIZE, SIZE_RESTORED, SizeParam(width, height));
+    Send(WM_SIZE, SIZE_RESTORED, MakeSizeParam(width, height));
 }
 
 bool SimWindow::UpdateLayered(const Surface& image, std::uint8_t constantAlpha) {

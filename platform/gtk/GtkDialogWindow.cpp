@@ -1,0 +1,794 @@
+#include "platform/gtk/GtkDialogWindow.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/MessageRouting.h"
+#include "platform/Text.h"
+#include "platform/gtk/GtkPlatform.h"
+#include "res/Resources.h"
+
+#if __has_include("platform/gtk/WebKitBrowser.h")
+#include "platform/gtk/WebKitBrowser.h"
+#define TESSARY_HAVE_BROWSER 1
+#endif
+#if __has_include("platform/gtk/RufflePlayer.h")
+#include "platform/gtk/RufflePlayer.h"
+#define TESSARY_HAVE_PLAYER 1
+#endif
+
+namespace platform::gtk {
+namespace {
+
+constexpr int kIconResource = 128;
+
+struct StaticBitmap {
+  std::unique_ptr<Surface> image;
+  Rect rect;
+};
+
+// The pointer-following loop that moves or resizes a window.
+struct DragLoop {
+  GMainLoop* loop = nullptr;
+  LRESULT hit = HTCAPTION;
+  Point start;       // pointer, screen coordinates
+  Rect startRect;    // window, screen coordinates
+  Point minimum;     // minimum tracking size
+};
+
+struct TimerData {
+  GtkPlatform* platform;
+  GtkDialogWindow* window;
+  WPARAM id;
+};
+
+const char* CursorName(LRESULT hit) {
+  switch (hit) {
+    case HTLEFT:
+    case HTRIGHT: return "ew-resize";
+    case HTBOTTOM: return "ns-resize";
+    case HTBOTTOMLEFT: return "nesw-resize";
+    case HTBOTTOMRIGHT: return "nwse-resize";
+    default: return "default";
+  }
+}
+
+// The region of pixels whose alpha is not 0, built row by row from runs.
+cairo_region_t* OpaqueRegion(const Surface& image) {
+  std::vector<cairo_rectangle_int_t> runs;
+  const std::uint8_t* data = image.Data();
+  const int stride = image.Stride();
+  for (int y = 0; y < image.Height(); ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(stride) * y);
+    int x = 0;
+    while (x < image.Width()) {
+      while (x < image.Width() && (row[x] >> 24) == 0) ++x;
+      const int begin = x;
+      while (x < image.Width() && (row[x] >> 24) != 0) ++x;
+      if (x > begin) runs.push_back({begin, y, x - begin, 1});
+    }
+  }
+  return cairo_region_create_rectangles(runs.data(), static_cast<int>(runs.size()));
+}
+
+}  // namespace
+
+struct GtkDialogWindow::Impl {
+  std::map<WPARAM, guint> timers;
+  std::map<int, StaticBitmap> statics;
+  std::map<UINT, GtkStatusIcon*> trayIcons;
+  std::vector<std::pair<GtkWidget*, Rect>> controls;
+  std::unique_ptr<Surface> layered;
+  std::uint8_t layeredAlpha = 255;
+  std::optional<ColorRef> colorKey;
+  std::unique_ptr<Surface> surface;
+  Rect rect;            // where the window stands, screen coordinates
+  bool needsPaint = true;
+  bool paintQueued = false;
+  Cursor cursor = Cursor::Arrow;
+  const char* cursorName = "default";
+  DragLoop* drag = nullptr;
+};
+
+// GTK signal handlers, turning events into messages.
+struct GtkWindowEvents {
+  static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    GtkDialogWindow::Impl& impl = *self->impl_;
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    if (impl.layered) {
+      cairo_set_source_surface(cr, impl.layered->CairoSurface(), 0, 0);
+      cairo_paint_with_alpha(cr, impl.layeredAlpha / 255.0);
+    } else {
+      if (impl.colorKey || !impl.surface) {
+        cairo_set_source_rgba(cr, 0, 0, 0, impl.colorKey ? 0 : 1);
+        cairo_paint(cr);
+      }
+      if (impl.surface && !impl.colorKey) {
+        cairo_set_source_surface(cr, impl.surface->CairoSurface(), 0, 0);
+        cairo_paint(cr);
+      }
+      cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+      for (const auto& [id, bitmap] : impl.statics) {
+        if (!bitmap.image) continue;
+        cairo_save(cr);
+        cairo_rectangle(cr, bitmap.rect.left, bitmap.rect.top, bitmap.rect.Width(), bitmap.rect.Height());
+        cairo_clip(cr);
+        cairo_set_source_surface(cr, bitmap.image->CairoSurface(), bitmap.rect.left, bitmap.rect.top);
+        cairo_paint(cr);
+        cairo_restore(cr);
+      }
+    }
+    cairo_restore(cr);
+    // Painting runs as a message of its own once GTK has finished drawing,
+    // so a handler may block (the first paint of the login dialog does).
+    if (impl.needsPaint && !impl.paintQueued) {
+      impl.needsPaint = false;
+      impl.paintQueued = true;
+      self->Post(WM_PAINT, 0, 0);
+    }
+    return FALSE;  // children draw on top
+  }
+
+  static gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    GtkDialogWindow::Impl& impl = *self->impl_;
+    const Rect old = impl.rect;
+    impl.rect = {event->x, event->y, event->x + event->width, event->y + event->height};
+    if (old.left != impl.rect.left || old.top != impl.rect.top)
+      self->Send(WM_MOVE, 0, MakePointParam(impl.rect.left, impl.rect.top));
+    if (!self->destroyed_ && (old.Width() != impl.rect.Width() || old.Height() != impl.rect.Height())) {
+      impl.needsPaint = true;
+      self->Send(WM_SIZE, SIZE_RESTORED, MakeSizeParam(impl.rect.Width(), impl.rect.Height()));
+    }
+    return FALSE;
+  }
+
+  static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+    const bool minimized = event->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
+    if (minimized == self->minimized_) return FALSE;
+    self->minimized_ = minimized;
+    const Rect r = self->impl_->rect;
+    self->Send(WM_SIZE, minimized ? SIZE_MINIMIZED : SIZE_RESTORED,
+               minimized ? 0 : MakeSizeParam(r.Width(), r.Height()));
+    return FALSE;
+  }
+
+  static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
+    static_cast<GtkDialogWindow*>(data)->Send(WM_CLOSE, 0, 0);
+    return TRUE;  // the handler decides; GTK never destroys the window itself
+  }
+
+  static gboolean OnFocus(GtkWidget*, GdkEventFocus* event, gpointer data) {
+    static_cast<GtkDialogWindow*>(data)->Send(WM_NCACTIVATE, event->in ? 1 : 0, 0);
+    return FALSE;
+  }
+
+  static LRESULT HitTest(GtkDialogWindow* self, int rootX, int rootY) {
+    return self->Send(WM_NCHITTEST, 0, MakePointParam(rootX, rootY));
+  }
+
+  static Point ClientPoint(GtkDialogWindow* self, double rootX, double rootY) {
+    return {static_cast<int>(rootX) - self->impl_->rect.left, static_cast<int>(rootY) - self->impl_->rect.top};
+  }
+
+  static gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    if (event->button != 1 && event->button != 3) return FALSE;
+    const int rx = static_cast<int>(event->x_root), ry = static_cast<int>(event->y_root);
+    const LRESULT hit = HitTest(self, rx, ry);
+    if (self->destroyed_) return TRUE;
+    const Point client = ClientPoint(self, event->x_root, event->y_root);
+    if (event->button == 3) {
+      if (hit == HTCLIENT) self->Send(WM_RBUTTONDOWN, 0, MakePointParam(client.x, client.y));
+      return TRUE;
+    }
+    if (event->type == GDK_2BUTTON_PRESS) {
+      if (hit == HTCLIENT)
+        self->Send(WM_LBUTTONDBLCLK, 1, MakePointParam(client.x, client.y));
+      else
+        self->Send(WM_NCLBUTTONDBLCLK, static_cast<WPARAM>(hit), MakePointParam(rx, ry));
+      return TRUE;
+    }
+    if (event->type != GDK_BUTTON_PRESS) return TRUE;
+    if (hit == HTCLIENT)
+      self->Send(WM_LBUTTONDOWN, 1, MakePointParam(client.x, client.y));
+    else if (hit != HTNOWHERE)
+      self->Send(WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit), MakePointParam(rx, ry));
+    return TRUE;
+  }
+
+  static gboolean OnButtonRelease(GtkWidget*, GdkEventButton* event, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    if (self->impl_->drag) {
+      g_main_loop_quit(self->impl_->drag->loop);
+      return TRUE;
+    }
+    const int rx = static_cast<int>(event->x_root), ry = static_cast<int>(event->y_root);
+    const LRESULT hit = HitTest(self, rx, ry);
+    if (self->destroyed_) return TRUE;
+    const Point client = ClientPoint(self, event->x_root, event->y_root);
+    const UINT clientMessage = event->button == 3 ? WM_RBUTTONUP : WM_LBUTTONUP;
+    if (hit == HTCLIENT)
+      self->Send(clientMessage, 0, MakePointParam(client.x, client.y));
+    else if (event->button == 1 && hit != HTNOWHERE)
+      self->Send(WM_NCLBUTTONUP, static_cast<WPARAM>(hit), MakePointParam(rx, ry));
+    return TRUE;
+  }
+
+  static void SendMouseMove(GtkDialogWindow* self, int rx, int ry) {
+    const LRESULT hit = HitTest(self, rx, ry);
+    if (self->destroyed_) return;
+    self->Send(WM_SETCURSOR, 0, static_cast<LPARAM>((static_cast<std::uint32_t>(WM_MOUSEMOVE) << 16) |
+                                                    (static_cast<std::uint32_t>(hit) & 0xFFFF)));
+    if (self->destroyed_) return;
+    if (hit == HTCLIENT) {
+      const Point client = ClientPoint(self, rx, ry);
+      self->Send(WM_MOUSEMOVE, 0, MakePointParam(client.x, client.y));
+    } else if (hit != HTNOWHERE) {
+      self->Send(WM_NCMOUSEMOVE, static_cast<WPARAM>(hit), MakePointParam(rx, ry));
+    }
+  }
+
+  static gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    const int rx = static_cast<int>(event->x_root), ry = static_cast<int>(event->y_root);
+    if (DragLoop* drag = self->impl_->drag) {
+      FollowPointer(self, *drag, rx, ry);
+      return TRUE;
+    }
+    SendMouseMove(self, rx, ry);
+    return TRUE;
+  }
+
+  static void FollowPointer(GtkDialogWindow* self, const DragLoop& drag, int rx, int ry) {
+    const int dx = rx - drag.start.x, dy = ry - drag.start.y;
+    Rect r = drag.startRect;
+    switch (drag.hit) {
+      case HTCAPTION: r = r.Offset(dx, dy); break;
+      case HTLEFT: r.left = std::min(r.left + dx, r.right - drag.minimum.x); break;
+      case HTRIGHT: r.right = std::max(r.right + dx, r.left + drag.minimum.x); break;
+      case HTBOTTOM: r.bottom = std::max(r.bottom + dy, r.top + drag.minimum.y); break;
+      case HTBOTTOMLEFT:
+        r.left = std::min(r.left + dx, r.right - drag.minimum.x);
+        r.bottom = std::max(r.bottom + dy, r.top + drag.minimum.y);
+        break;
+      case HTBOTTOMRIGHT:
+        r.right = std::max(r.right + dx, r.left + drag.minimum.x);
+        r.bottom = std::max(r.bottom + dy, r.top + drag.minimum.y);
+        break;
+      default: break;
+    }
+    if (r == self->impl_->rect) return;
+    self->MoveWindow(r.left, r.top, r.Width(), r.Height(), true);
+  }
+
+  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    // Every key of the window, whichever child has the focus, passes the
+    // run loop's pre-translation first; what is not swallowed goes on to
+    // the focused widget.
+    Msg msg{self, self, WM_KEYDOWN, VirtualKeyOf(event->keyval), 0};
+    return WalkPreTranslate(msg) ? TRUE : FALSE;
+  }
+
+  static gboolean OnTimer(gpointer data) {
+    auto* timer = static_cast<TimerData*>(data);
+    if (timer->platform->IsAlive(timer->window) && !timer->window->IsDestroyed())
+      timer->window->Send(WM_TIMER, timer->id, 0);
+    return G_SOURCE_CONTINUE;
+  }
+
+  static gboolean OnTrayRelease(GtkStatusIcon* icon, GdkEventButton* event, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    const UINT id = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(icon), "tessary-id"));
+    const UINT callback = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(icon), "tessary-message"));
+    const LPARAM mouse = event->button == 3 ? WM_RBUTTONUP : event->button == 1 ? WM_LBUTTONUP : 0;
+    if (mouse) self->Post(callback, id, mouse);
+    return TRUE;
+  }
+};
+
+GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& spec)
+    : impl_(std::make_unique<Impl>()),
+      platform_(platform),
+      handler_(handler),
+      owner_(spec.owner),
+      style_(spec.style),
+      exStyle_(spec.exStyle) {
+  platform_.Register(this);
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  g_object_ref_sink(window_);
+  gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
+  gtk_widget_set_app_paintable(window_, TRUE);
+  if (spec.perPixelAlpha) {
+    if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_)))
+      gtk_widget_set_visual(window_, rgba);
+  }
+  if (owner_) {
+    gtk_window_set_transient_for(GTK_WINDOW(window_),
+                                 GTK_WINDOW(static_cast<GtkDialogWindow*>(owner_)->Toplevel()));
+  }
+  SetExStyle(exStyle_);
+  fixed_ = GTK_FIXED(gtk_fixed_new());
+  gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(fixed_));
+  gtk_widget_show(GTK_WIDGET(fixed_));
+  gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK |
+                                     GDK_BUTTON_RELEASE_MASK | GDK_KEY_PRESS_MASK |
+                                     GDK_STRUCTURE_MASK | GDK_FOCUS_CHANGE_MASK);
+  g_signal_connect(window_, "draw", G_CALLBACK(GtkWindowEvents::OnDraw), this);
+  g_signal_connect(window_, "configure-event", G_CALLBACK(GtkWindowEvents::OnConfigure), this);
+  g_signal_connect(window_, "window-state-event", G_CALLBACK(GtkWindowEvents::OnWindowState), this);
+  g_signal_connect(window_, "delete-event", G_CALLBACK(GtkWindowEvents::OnDelete), this);
+  g_signal_connect(window_, "focus-in-event", G_CALLBACK(GtkWindowEvents::OnFocus), this);
+  g_signal_connect(window_, "focus-out-event", G_CALLBACK(GtkWindowEvents::OnFocus), this);
+  g_signal_connect(window_, "button-press-event", G_CALLBACK(GtkWindowEvents::OnButtonPress), this);
+  g_signal_connect(window_, "button-release-event", G_CALLBACK(GtkWindowEvents::OnButtonRelease), this);
+  g_signal_connect(window_, "motion-notify-event", G_CALLBACK(GtkWindowEvents::OnMotion), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(GtkWindowEvents::OnKeyPress), this);
+
+  // The template decides the first size; it stands at its owner's top-left.
+  int width = 1, height = 1;
+  if (const res::DialogTemplate* t = res::FindDialogTemplate(spec.templateNumber)) {
+    const auto size = res::DialogUnitsToPixels(*t, t->cx, t->cy);
+    width = std::max(1, size.first);
+    height = std::max(1, size.second);
+    for (const res::ControlTemplate& c : t->controls) {
+      const auto origin = res::DialogUnitsToPixels(*t, c.x, c.y);
+      const auto extent = res::DialogUnitsToPixels(*t, c.cx, c.cy);
+      impl_->statics[c.id] = {platform_.LoadBitmapResource(c.bitmap),
+                              {origin.first, origin.second, origin.first + extent.first,
+                               origin.second + extent.second}};
+    }
+  }
+  const Rect origin = owner_ ? owner_->WindowRect() : Rect{};
+  impl_->rect = {origin.left, origin.top, origin.left + width, origin.top + height};
+  gtk_window_move(GTK_WINDOW(window_), impl_->rect.left, impl_->rect.top);
+  gtk_window_resize(GTK_WINDOW(window_), width, height);
+}
+
+GtkDialogWindow::~GtkDialogWindow() {
+  for (auto& [id, source] : impl_->timers) g_source_remove(source);
+  for (auto& [id, icon] : impl_->trayIcons) g_object_unref(icon);
+  platform_.Unregister(this);
+  if (window_) {
+    g_signal_handlers_disconnect_by_data(window_, this);
+    gtk_widget_destroy(window_);
+    g_object_unref(window_);
+  }
+}
+
+LRESULT GtkDialogWindow::Send(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (destroyed_) return 0;
+  if (message == WM_PAINT) impl_->paintQueued = false;
+  return handler_.WindowProc(message, wParam, lParam);
+}
+
+void GtkDialogWindow::Post(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!destroyed_) platform_.PostMessage(this, message, wParam, lParam);
+}
+
+LRESULT GtkDialogWindow::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      // A dialog's default close is its cancel: the main window's ends the
+      // run loop, an owned one hides.
+      if (owner_ == nullptr)
+        platform_.EndModal(IDCANCEL);
+      else
+        Show(SW_HIDE);
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE: Show(SW_MINIMIZE); break;
+        case SC_MOVE: {
+          const Point p = platform_.CursorPos();
+          DefaultProc(WM_NCLBUTTONDOWN, static_cast<WPARAM>(HTCAPTION), MakePointParam(p.x, p.y));
+          break;
+        }
+        case SC_CLOSE: Send(WM_CLOSE, 0, 0); break;
+        case SC_RESTORE: Show(SW_RESTORE); break;
+      }
+      return 0;
+    case WM_NCHITTEST: {
+      const Point p = PointFromParam(lParam);
+      return impl_->rect.Contains(p.x, p.y) ? HTCLIENT : HTNOWHERE;
+    }
+    case WM_NCLBUTTONDOWN: {
+      const auto hit = static_cast<LRESULT>(wParam);
+      if (hit != HTCAPTION && hit != HTLEFT && hit != HTRIGHT && hit != HTBOTTOM && hit != HTBOTTOMLEFT &&
+          hit != HTBOTTOMRIGHT)
+        return 0;
+      if (impl_->drag) return 0;
+      GdkWindow* gdk = gtk_widget_get_window(window_);
+      GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+      if (!gdk || !seat) return 0;
+      MINMAXINFO limits{};
+      Send(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+      DragLoop drag;
+      drag.hit = hit;
+      drag.start = platform_.CursorPos();
+      drag.startRect = impl_->rect;
+      drag.minimum = {std::max(1, limits.ptMinTrackSize.x), std::max(1, limits.ptMinTrackSize.y)};
+      GdkCursor* cursor = gdk_cursor_new_from_name(gdk_display_get_default(), CursorName(hit));
+      if (gdk_seat_grab(seat, gdk, GDK_SEAT_CAPABILITY_ALL_POINTING, FALSE, cursor, nullptr, nullptr,
+                        nullptr) != GDK_GRAB_SUCCESS) {
+        if (cursor) g_object_unref(cursor);
+        return 0;
+      }
+      // Like the system's move loop, this returns when the button is released;
+      // every pointer step moves the window and reports WM_MOVE at once, so
+      // whatever follows the window stays in step.
+      drag.loop = g_main_loop_new(nullptr, FALSE);
+      impl_->drag = &drag;
+      g_main_loop_run(drag.loop);
+      g_main_loop_unref(drag.loop);
+      if (cursor) g_object_unref(cursor);
+      if (platform_.IsAlive(this)) {
+        impl_->drag = nullptr;
+        gdk_seat_ungrab(seat);
+        // The pointer's position after the loop arrives as a mouse move.
+        const Point p = platform_.CursorPos();
+        GtkWindowEvents::SendMouseMove(this, p.x, p.y);
+      }
+      return 0;
+    }
+    case WM_SETCURSOR: {
+      const auto hit = static_cast<LRESULT>(static_cast<std::int16_t>(lParam & 0xFFFF));
+      const char* name = CursorName(hit);
+      impl_->cursor = Cursor::Arrow;
+      if (name != impl_->cursorName) {
+        impl_->cursorName = name;
+        if (GdkWindow* gdk = gtk_widget_get_window(window_)) {
+          GdkCursor* cursor = gdk_cursor_new_from_name(gdk_display_get_default(), name);
+          gdk_window_set_cursor(gdk, cursor);
+          if (cursor) g_object_unref(cursor);
+        }
+      }
+      return 1;
+    }
+    default:
+      return 0;
+  }
+}
+
+void GtkDialogWindow::Show(int showCommand) {
+  if (destroyed_) return;
+  switch (showCommand) {
+    case SW_HIDE:
+      if (gtk_widget_get_visible(window_)) {
+        gtk_widget_hide(window_);
+        Send(WM_SHOWWINDOW, 0, 0);
+      }
+      return;
+    case SW_MINIMIZE:
+      if (!gtk_widget_get_visible(window_)) gtk_widget_show(window_);
+      gtk_window_iconify(GTK_WINDOW(window_));
+      return;
+    case SW_RESTORE:
+      gtk_window_deiconify(GTK_WINDOW(window_));
+      [[fallthrough]];
+    default: {
+      const bool wasVisible = gtk_widget_get_visible(window_);
+      if (!wasVisible) {
+        gtk_window_move(GTK_WINDOW(window_), impl_->rect.left, impl_->rect.top);
+        impl_->needsPaint = true;
+        gtk_widget_show(window_);
+        Send(WM_SHOWWINDOW, 1, 0);
+      }
+      if (showCommand == SW_RESTORE) gtk_window_present(GTK_WINDOW(window_));
+      platform_.RaiseOwnedWindows(this);
+      return;
+    }
+  }
+}
+
+bool GtkDialogWindow::IsVisible() const { return !destroyed_ && gtk_widget_get_visible(window_); }
+
+Rect GtkDialogWindow::WindowRect() const { return impl_->rect; }
+
+Rect GtkDialogWindow::ClientRect() const { return {0, 0, impl_->rect.Width(), impl_->rect.Height()}; }
+
+void GtkDialogWindow::SetPosition(int x, int y) {
+  MoveWindow(x, y, impl_->rect.Width(), impl_->rect.Height(), false);
+}
+
+void GtkDialogWindow::MoveWindow(int x, int y, int width, int height, bool /*repaint*/) {
+  if (destroyed_) return;
+  width = std::max(1, width);
+  height = std::max(1, height);
+  const Rect old = impl_->rect;
+  impl_->rect = {x, y, x + width, y + height};
+  gtk_window_move(GTK_WINDOW(window_), x, y);
+  if (old.Width() != width || old.Height() != height) {
+    gtk_window_resize(GTK_WINDOW(window_), width, height);
+    impl_->needsPaint = true;
+  }
+  // Moving and sizing report at once, as the program's handlers expect.
+  if (old.left != x || old.top != y) Send(WM_MOVE, 0, MakePointParam(x, y));
+  if (!destroyed_ && (old.Width() != width || old.Height() != height))
+    Send(WM_SIZE, SIZE_RESTORED, MakeSizeParam(width, height));
+}
+
+void GtkDialogWindow::SetText(const std::u16string& text) {
+  text_ = text;
+  gtk_window_set_title(GTK_WINDOW(window_), ToUtf8(text).c_str());
+}
+
+void GtkDialogWindow::SetIcon(WPARAM /*slot*/, int iconResource) {
+  if (GdkPixbuf* icon = platform_.IconPixbuf(iconResource)) gtk_window_set_icon(GTK_WINDOW(window_), icon);
+}
+
+void GtkDialogWindow::SetExStyle(std::uint32_t exStyle) {
+  exStyle_ = exStyle;
+  const bool tool = exStyle & WS_EX_TOOLWINDOW;
+  gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window_), tool);
+  gtk_window_set_skip_pager_hint(GTK_WINDOW(window_), tool);
+}
+
+void GtkDialogWindow::SetFocus() {
+  if (!destroyed_) gtk_window_present(GTK_WINDOW(window_));
+}
+
+void GtkDialogWindow::SetCursor(Cursor cursor) {
+  const char* name = cursor == Cursor::Hand ? "pointer" : "default";
+  impl_->cursor = cursor;
+  if (name == impl_->cursorName) return;
+  impl_->cursorName = name;
+  if (GdkWindow* gdk = gtk_widget_get_window(window_)) {
+    GdkCursor* c = gdk_cursor_new_from_name(gdk_display_get_default(), name);
+    gdk_window_set_cursor(gdk, c);
+    if (c) g_object_unref(c);
+  }
+}
+
+void GtkDialogWindow::SetTimer(WPARAM id, UINT milliseconds) {
+  KillTimer(id);
+  auto* data = new TimerData{&platform_, this, id};
+  impl_->timers[id] = g_timeout_add_full(G_PRIORITY_DEFAULT, std::max<UINT>(1, milliseconds),
+                                         &GtkWindowEvents::OnTimer, data,
+                                         [](gpointer p) { delete static_cast<TimerData*>(p); });
+}
+
+void GtkDialogWindow::KillTimer(WPARAM id) {
+  auto it = impl_->timers.find(id);
+  if (it == impl_->timers.end()) return;
+  g_source_remove(it->second);
+  impl_->timers.erase(it);
+}
+
+bool GtkDialogWindow::UpdateLayered(const Surface& image, std::uint8_t constantAlpha) {
+  if (destroyed_) return false;
+  if (!impl_->layered || impl_->layered->Width() != image.Width() || impl_->layered->Height() != image.Height())
+    impl_->layered = Surface::Create(image.Width(), image.Height());
+  if (!impl_->layered) return false;
+  impl_->layered->CopyFrom(image);
+  impl_->layeredAlpha = constantAlpha;
+  const Rect r = impl_->rect;
+  if (r.Width() != image.Width() || r.Height() != image.Height()) {
+    impl_->rect = {r.left, r.top, r.left + image.Width(), r.top + image.Height()};
+    gtk_widget_set_size_request(GTK_WIDGET(fixed_), image.Width(), image.Height());
+    gtk_window_resize(GTK_WINDOW(window_), image.Width(), image.Height());
+  }
+  UpdateShape();
+  gtk_widget_queue_draw(window_);
+  return true;
+}
+
+void GtkDialogWindow::SetColorKey(ColorRef key) {
+  impl_->colorKey = key;
+  if (!gtk_widget_get_realized(window_)) {
+    if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_)))
+      gtk_widget_set_visual(window_, rgba);
+  }
+  UpdateShape();
+}
+
+void GtkDialogWindow::UpdateShape() {
+  cairo_region_t* region = nullptr;
+  if (impl_->layered) {
+    region = OpaqueRegion(*impl_->layered);
+  } else if (impl_->colorKey) {
+    // Only the controls and the static bitmaps are seen and take input; the
+    // rest of a colour-keyed window belongs to the window below.
+    region = cairo_region_create();
+    for (const auto& [widget, rect] : impl_->controls)
+      if (gtk_widget_get_visible(widget)) {
+        cairo_rectangle_int_t r{rect.left, rect.top, rect.Width(), rect.Height()};
+        cairo_region_union_rectangle(region, &r);
+      }
+    for (const auto& [id, bitmap] : impl_->statics) {
+      cairo_rectangle_int_t r{bitmap.rect.left, bitmap.rect.top, bitmap.rect.Width(), bitmap.rect.Height()};
+      cairo_region_union_rectangle(region, &r);
+    }
+  }
+  gtk_widget_input_shape_combine_region(window_, region);
+  // Without a compositing manager X shows alpha as black, so the window's
+  // own shape is cut too.
+  gtk_widget_shape_combine_region(window_, platform_.IsComposited() ? nullptr : region);
+  if (region) cairo_region_destroy(region);
+}
+
+Surface& GtkDialogWindow::WindowSurface() {
+  const int width = std::max(1, impl_->rect.Width());
+  const int height = std::max(1, impl_->rect.Height());
+  if (!impl_->surface || impl_->surface->Width() != width || impl_->surface->Height() != height) {
+    auto fresh = Surface::Create(width, height);
+    if (fresh && impl_->surface) fresh->CopyFrom(*impl_->surface);
+    impl_->surface = std::move(fresh);
+  }
+  return *impl_->surface;
+}
+
+void GtkDialogWindow::Invalidate() {
+  if (!destroyed_) gtk_widget_queue_draw(window_);
+}
+
+bool GtkDialogWindow::MoveChild(int controlId, const Rect& rect) {
+  auto it = impl_->statics.find(controlId);
+  if (it == impl_->statics.end()) return false;
+  it->second.rect = rect;
+  UpdateShape();
+  gtk_widget_queue_draw(window_);
+  return true;
+}
+
+void GtkDialogWindow::PlaceChild(GtkWidget* child, const Rect& rect) {
+  auto it = std::find_if(impl_->controls.begin(), impl_->controls.end(),
+                         [child](const auto& entry) { return entry.first == child; });
+  if (it == impl_->controls.end()) {
+    gtk_fixed_put(fixed_, child, rect.left, rect.top);
+    impl_->controls.emplace_back(child, rect);
+    g_signal_connect(child, "destroy", G_CALLBACK(+[](GtkWidget* w, gpointer data) {
+                       auto* self = static_cast<GtkDialogWindow*>(data);
+                       auto& list = self->impl_->controls;
+                       list.erase(std::remove_if(list.begin(), list.end(),
+                                                 [w](const auto& e) { return e.first == w; }),
+                                  list.end());
+                     }),
+                     this);
+    g_signal_connect_swapped(child, "show", G_CALLBACK(+[](GtkDialogWindow* self) { self->UpdateShape(); }),
+                             this);
+    g_signal_connect_swapped(child, "hide", G_CALLBACK(+[](GtkDialogWindow* self) { self->UpdateShape(); }),
+                             this);
+  } else {
+    gtk_fixed_move(fixed_, child, rect.left, rect.top);
+    it->second = rect;
+  }
+  gtk_widget_set_size_request(child, std::max(1, rect.Width()), std::max(1, rect.Height()));
+  UpdateShape();
+}
+
+std::unique_ptr<BrowserControl> GtkDialogWindow::CreateBrowser(int controlId, const Rect& rect) {
+#ifdef TESSARY_HAVE_BROWSER
+  return std::make_unique<WebKitBrowser>(*this, controlId, rect);
+#else
+  (void)controlId;
+  (void)rect;
+  return nullptr;
+#endif
+}
+
+std::unique_ptr<PlayerControl> GtkDialogWindow::CreatePlayer(int controlId, const Rect& rect) {
+#ifdef TESSARY_HAVE_PLAYER
+  return std::make_unique<RufflePlayer>(*this, controlId, rect);
+#else
+  (void)controlId;
+  (void)rect;
+  return nullptr;
+#endif
+}
+
+void GtkDialogWindow::TrackPopupMenu(const res::MenuResource& menu, Point screenPoint) {
+  if (destroyed_) return;
+  GtkWidget* popup = gtk_menu_new();
+  g_object_ref_sink(popup);
+  for (const res::MenuItem& item : menu.items) {
+    GtkWidget* entry = gtk_menu_item_new_with_label(ToUtf8(item.text).c_str());
+    g_object_set_data(G_OBJECT(entry), "tessary-command", GINT_TO_POINTER(item.command));
+    g_signal_connect(entry, "activate", G_CALLBACK(+[](GtkMenuItem* e, gpointer data) {
+                       auto* self = static_cast<GtkDialogWindow*>(data);
+                       self->Post(WM_COMMAND,
+                                  static_cast<WPARAM>(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(e), "tessary-command"))),
+                                  0);
+                     }),
+                     this);
+    gtk_menu_shell_append(GTK_MENU_SHELL(popup), entry);
+    gtk_widget_show(entry);
+  }
+  // Like the system's pop-up menu, this returns once the menu has closed.
+  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  g_signal_connect_swapped(popup, "deactivate", G_CALLBACK(g_main_loop_quit), loop);
+  GdkRectangle anchor{screenPoint.x - impl_->rect.left, screenPoint.y - impl_->rect.top, 1, 1};
+  gtk_menu_popup_at_rect(GTK_MENU(popup), gtk_widget_get_window(window_), &anchor, GDK_GRAVITY_NORTH_WEST,
+                         GDK_GRAVITY_NORTH_WEST, nullptr);
+  if (gtk_widget_get_visible(popup)) g_main_loop_run(loop);
+  g_main_loop_unref(loop);
+  gtk_widget_destroy(popup);
+  g_object_unref(popup);
+}
+
+void GtkDialogWindow::AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) {
+  DeleteTrayIcon(id);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  GtkStatusIcon* icon = platform_.IconPixbuf(iconResource)
+                            ? gtk_status_icon_new_from_pixbuf(platform_.IconPixbuf(iconResource))
+                            : gtk_status_icon_new();
+  gtk_status_icon_set_tooltip_text(icon, ToUtf8(tip).c_str());
+  gtk_status_icon_set_title(icon, ToUtf8(tip).c_str());
+  gtk_status_icon_set_visible(icon, TRUE);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  g_object_set_data(G_OBJECT(icon), "tessary-id", GUINT_TO_POINTER(id));
+  g_object_set_data(G_OBJECT(icon), "tessary-message", GUINT_TO_POINTER(callbackMessage));
+  g_signal_connect(icon, "button-release-event", G_CALLBACK(GtkWindowEvents::OnTrayRelease), this);
+  impl_->trayIcons[id] = icon;
+}
+
+void GtkDialogWindow::DeleteTrayIcon(UINT id) {
+  auto it = impl_->trayIcons.find(id);
+  if (it == impl_->trayIcons.end()) return;
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_status_icon_set_visible(it->second, FALSE);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  g_signal_handlers_disconnect_by_data(it->second, this);
+  g_object_unref(it->second);
+  impl_->trayIcons.erase(it);
+}
+
+void GtkDialogWindow::Destroy() {
+  if (destroyed_) return;
+  handler_.WindowProc(WM_DESTROY, 0, 0);
+  destroyed_ = true;
+  if (impl_->drag) g_main_loop_quit(impl_->drag->loop);
+  for (auto& [id, source] : impl_->timers) g_source_remove(source);
+  impl_->timers.clear();
+  while (!impl_->trayIcons.empty()) DeleteTrayIcon(impl_->trayIcons.begin()->first);
+  gtk_widget_hide(window_);
+  if (handler_.window() == this) platform_.Bury(WindowAttachment::Detach(handler_));
+}
+
+bool PreTranslateControlEvent(GtkDialogWindow& window, const void* control,
+                              bool (*controlPreTranslate)(const void* control, const Msg&), const GdkEvent* event) {
+  // Keys pass the pre-translation at the top-level window already.
+  Msg msg{control, &window, 0, 0, 0};
+  switch (event->type) {
+    case GDK_BUTTON_PRESS: {
+      const auto& b = event->button;
+      if (b.button != 1 && b.button != 3) return false;
+      msg.message = b.button == 3 ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+      msg.lParam = MakePointParam(static_cast<int>(b.x), static_cast<int>(b.y));
+      break;
+    }
+    case GDK_MOTION_NOTIFY:
+      msg.message = WM_MOUSEMOVE;
+      msg.lParam = MakePointParam(static_cast<int>(event->motion.x), static_cast<int>(event->motion.y));
+      break;
+    default:
+      return false;
+  }
+  if (controlPreTranslate && controlPreTranslate(control, msg)) return true;
+  return WalkPreTranslate(msg);
+}
+
+WPARAM VirtualKeyOf(guint keyval) {
+  switch (keyval) {
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter: return VK_RETURN;
+    case GDK_KEY_Escape: return VK_ESCAPE;
+    case GDK_KEY_BackSpace: return 8;
+    case GDK_KEY_Tab: return 9;
+    case GDK_KEY_space: return 32;
+    default: break;
+  }
+  if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F24) return 112 + (keyval - GDK_KEY_F1);
+  if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) return 'A' + (keyval - GDK_KEY_a);
+  if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) return keyval;
+  if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9) return keyval;
+  return 0xFF;  // a key the program does not look at
+}
+
+}  // namespace platform::gtk

@@ -1,0 +1,209 @@
+#include "platform/gtk/GtkPlatform.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "platform/Text.h"
+#include "platform/gtk/GtkDialogWindow.h"
+#include "res/Resources.h"
+
+#if __has_include("platform/gtk/WebContext.h")
+#include "platform/gtk/WebContext.h"
+#define TESSARY_HAVE_WEB_CONTEXT 1
+#endif
+
+namespace platform::gtk {
+
+GtkPlatform::GtkPlatform() = default;
+
+GtkPlatform::~GtkPlatform() {
+  if (postedSource_) g_source_remove(postedSource_);
+  if (burySource_) g_source_remove(burySource_);
+  buried_.clear();
+  if (icon_) g_object_unref(icon_);
+}
+
+bool GtkPlatform::CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) {
+  WindowAttachment::Attach(handler, std::make_unique<GtkDialogWindow>(*this, handler, spec));
+  if (handler.window()->Send(WM_CREATE, 0, 0) == -1) {
+    if (auto window = WindowAttachment::Detach(handler)) {
+      window->Destroy();
+      Bury(std::move(window));
+    }
+    return false;
+  }
+  if (handler.window() == nullptr) return false;
+  handler.window()->Send(WM_INITDIALOG, 0, 0);
+  return handler.window() != nullptr;
+}
+
+int GtkPlatform::RunModal(Window& window) {
+  window.Show(SW_SHOW);
+  modalLoop_ = g_main_loop_new(nullptr, FALSE);
+  g_main_loop_run(modalLoop_);
+  g_main_loop_unref(modalLoop_);
+  modalLoop_ = nullptr;
+  return modalResult_;
+}
+
+void GtkPlatform::EndModal(int result) {
+  modalResult_ = result;
+  if (modalLoop_) g_main_loop_quit(modalLoop_);
+}
+
+Rect GtkPlatform::WorkArea() const {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor) monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return {0, 0, 1024, 768};
+  GdkRectangle area;
+  gdk_monitor_get_workarea(monitor, &area);
+  return {area.x, area.y, area.x + area.width, area.y + area.height};
+}
+
+Point GtkPlatform::CursorPos() const {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkSeat* seat = gdk_display_get_default_seat(display);
+  int x = 0, y = 0;
+  if (seat) gdk_device_get_position(gdk_seat_get_pointer(seat), nullptr, &x, &y);
+  return {x, y};
+}
+
+void GtkPlatform::OpenWebPage(const std::u16string& address) {
+  const std::string uri = ToUtf8(address);
+  GError* error = nullptr;
+  if (!g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error)) {
+    g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "cannot open %s: %s", uri.c_str(),
+                     error ? error->message : "");
+    g_clear_error(&error);
+  }
+}
+
+int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
+                            UINT type) {
+  GtkWindow* parent = owner ? GTK_WINDOW(static_cast<GtkDialogWindow*>(owner)->Toplevel()) : nullptr;
+  const bool yesNo = (type & 0xF) == MB_YESNO;
+  GtkWidget* dialog =
+      gtk_message_dialog_new(parent, GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT,
+                             yesNo ? GTK_MESSAGE_QUESTION : GTK_MESSAGE_INFO,
+                             yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", ToUtf8(text).c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), ToUtf8(caption).c_str());
+  gtk_window_set_position(GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+  gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  // A question of any length must still fit the screen: long text wraps and
+  // scrolls inside the box instead of growing it past the work area.
+  GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
+  GList* labels = gtk_container_get_children(GTK_CONTAINER(area));
+  for (GList* it = labels; it; it = it->next) {
+    if (!GTK_IS_LABEL(it->data)) continue;
+    gtk_label_set_max_width_chars(GTK_LABEL(it->data), 60);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(it->data), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_lines(GTK_LABEL(it->data), 12);
+    gtk_label_set_ellipsize(GTK_LABEL(it->data), PANGO_ELLIPSIZE_END);
+  }
+  g_list_free(labels);
+  const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  gtk_widget_destroy(dialog);
+  if (yesNo) return response == GTK_RESPONSE_YES ? IDYES : IDNO;
+  return IDOK;
+}
+
+std::uint32_t GtkPlatform::TickCount() const {
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);
+}
+
+void GtkPlatform::DebugOutput(const std::u16string& text) {
+  const std::string utf8 = ToUtf8(text);
+  g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "%s", utf8.c_str());
+}
+
+void GtkPlatform::ClearBrowserCache() {
+#ifdef TESSARY_HAVE_WEB_CONTEXT
+  ClearWebCaches();
+#endif
+}
+
+bool GtkPlatform::StartProgram(const std::filesystem::path& program) {
+  const std::string path = program.string();
+  gchar* argv[] = {const_cast<gchar*>(path.c_str()), nullptr};
+  GError* error = nullptr;
+  const gboolean started =
+      g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &error);
+  g_clear_error(&error);
+  return started;
+}
+
+std::filesystem::path GtkPlatform::ExecutablePath() const {
+  std::error_code error;
+  auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path("zarek.exe") : path;
+}
+
+bool GtkPlatform::IsComposited() const {
+  GdkScreen* screen = gdk_screen_get_default();
+  return screen && gdk_screen_is_composited(screen);
+}
+
+void GtkPlatform::PostMessage(GtkDialogWindow* window, UINT message, WPARAM wParam, LPARAM lParam) {
+  posted_.push_back({window, message, wParam, lParam});
+  if (!postedSource_) postedSource_ = g_idle_add(&GtkPlatform::DeliverPosted, this);
+}
+
+gboolean GtkPlatform::DeliverPosted(gpointer data) {
+  auto* self = static_cast<GtkPlatform*>(data);
+  self->postedSource_ = 0;
+  // Deliver what was queued so far; messages posted meanwhile wait for the next turn.
+  std::deque<Posted> batch;
+  batch.swap(self->posted_);
+  for (const Posted& p : batch) {
+    if (self->IsAlive(p.window) && !p.window->IsDestroyed()) p.window->Send(p.message, p.wParam, p.lParam);
+  }
+  return G_SOURCE_REMOVE;
+}
+
+void GtkPlatform::Register(GtkDialogWindow* window) { windows_.push_back(window); }
+
+void GtkPlatform::Unregister(GtkDialogWindow* window) {
+  windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
+}
+
+bool GtkPlatform::IsAlive(const GtkDialogWindow* window) const {
+  return std::find(windows_.begin(), windows_.end(), window) != windows_.end();
+}
+
+void GtkPlatform::Bury(std::unique_ptr<Window> window) {
+  buried_.push_back(std::move(window));
+  if (!burySource_) burySource_ = g_idle_add(&GtkPlatform::FreeBuried, this);
+}
+
+gboolean GtkPlatform::FreeBuried(gpointer data) {
+  auto* self = static_cast<GtkPlatform*>(data);
+  self->burySource_ = 0;
+  self->buried_.clear();
+  return G_SOURCE_REMOVE;
+}
+
+void GtkPlatform::RaiseOwnedWindows(const GtkDialogWindow* owner) {
+  for (GtkDialogWindow* w : windows_) {
+    if (w->Owner() == owner && w->IsVisible() && !w->IsDestroyed()) {
+      if (GdkWindow* gdk = gtk_widget_get_window(w->Toplevel())) gdk_window_raise(gdk);
+      RaiseOwnedWindows(w);
+    }
+  }
+}
+
+GdkPixbuf* GtkPlatform::IconPixbuf(int iconResource) {
+  if (icon_) return icon_;
+  auto surface = Surface::FromPng(res::FindResource(iconResource, res::ResourceKind::Icon));
+  if (!surface) return nullptr;
+  icon_ = gdk_pixbuf_get_from_surface(surface->CairoSurface(), 0, 0, surface->Width(), surface->Height());
+  return icon_;
+}
+
+}  // namespace platform::gtk
