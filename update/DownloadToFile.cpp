@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -128,6 +129,15 @@ private:
     bool statusRejected_ = false;
 };
 
+// Only absolute http addresses; libcurl would otherwise guess a scheme.
+bool IsHttpAddress(const std::string& url) {
+    static constexpr char kScheme[] = "http://";
+    if (url.size() < sizeof kScheme - 1) return false;
+    for (size_t i = 0; i + 1 < sizeof kScheme; ++i)
+        if (std::tolower(static_cast<unsigned char>(url[i])) != kScheme[i]) return false;
+    return true;
+}
+
 bool IsConnectFailure(CURLcode code) {
     // Without an overall time limit, a time-out can only come from connecting.
     return code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST ||
@@ -164,6 +174,7 @@ DownloadResult Download(const std::u16string& address, const std::filesystem::pa
                         UpdateEnvironment& environment, const DownloadOptions& options) {
     InitialiseCurlOnce();
     const std::string url = ToUtf8(address);
+    if (!IsHttpAddress(url)) return DownloadResult::ConnectFailed;
 
     for (int attempt = 0;; ++attempt) {
         CurlHandle curl(curl_easy_init());

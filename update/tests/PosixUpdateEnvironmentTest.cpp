@@ -1,0 +1,111 @@
+#include "update/PosixUpdateEnvironment.h"
+
+#include "update/tests/RecordingEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace tessary::update {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TemporaryFolder;
+
+class PosixUpdateEnvironmentTest : public ::testing::Test {
+protected:
+    TemporaryFolder folder;
+    std::vector<std::u16string> shown;
+    int closes = 0;
+    PosixUpdateEnvironment environment{
+        [this](const std::u16string& text, const std::u16string& caption) {
+            shown.push_back(caption + u": " + text);
+        },
+        [this] { ++closes; }};
+};
+
+TEST_F(PosixUpdateEnvironmentTest, ExecutableFolderIgnoresTheCurrentDirectory) {
+    const fs::path before = fs::current_path();
+    fs::current_path(folder.Path());
+    const fs::path found = environment.ExecutableFolder();
+    fs::current_path(before);
+    // The test program itself lives in that folder, not in the working directory.
+    EXPECT_NE(found, folder.Path());
+    EXPECT_TRUE(fs::equivalent(found / fs::path(program_invocation_name).filename(),
+                               "/proc/self/exe"));
+}
+
+TEST_F(PosixUpdateEnvironmentTest, DeleteRemovesFilesOnly) {
+    testing::WriteFile(folder.Path() / "zarek_.exe", "old");
+    fs::create_directory(folder.Path() / "zarekupdate.ini");
+    EXPECT_TRUE(environment.DeleteFile(folder.Path() / "zarek_.exe"));
+    EXPECT_FALSE(environment.DeleteFile(folder.Path() / "zarek_.exe"));
+    EXPECT_FALSE(environment.DeleteFile(folder.Path() / "zarekupdate.ini"));
+    EXPECT_EQ(testing::FolderContents(folder.Path()),
+              (std::map<std::string, std::string>{{"zarekupdate.ini", "<folder>"}}));
+}
+
+TEST_F(PosixUpdateEnvironmentTest, RenameMovesAndReportsFailure) {
+    testing::WriteFile(folder.Path() / "zarek.exe", "program");
+    EXPECT_TRUE(environment.RenameFile(folder.Path() / "zarek.exe", folder.Path() / "zarek_.exe"));
+    EXPECT_FALSE(environment.RenameFile(folder.Path() / "zarek.exe", folder.Path() / "x"));
+    EXPECT_EQ(testing::FolderContents(folder.Path()),
+              (std::map<std::string, std::string>{{"zarek_.exe", "program"}}));
+}
+
+TEST_F(PosixUpdateEnvironmentTest, MakeExecutableFollowsTheReadPermissions) {
+    const fs::path shared = folder.Path() / "shared";
+    const fs::path own = folder.Path() / "own";
+    testing::WriteFile(shared, "x");
+    testing::WriteFile(own, "x");
+    ::chmod(shared.c_str(), 0644);
+    ::chmod(own.c_str(), 0600);
+    EXPECT_TRUE(environment.MakeExecutable(shared));
+    EXPECT_TRUE(environment.MakeExecutable(own));
+    EXPECT_FALSE(environment.MakeExecutable(folder.Path() / "missing"));
+    struct stat info {};
+    ::stat(shared.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+    ::stat(own.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+}
+
+TEST_F(PosixUpdateEnvironmentTest, StartedProgramRunsOnItsOwn) {
+    const fs::path program = folder.Path() / "zarek.exe";
+    const fs::path marker = folder.Path() / "started";
+    testing::WriteFile(program, "#!/bin/sh\necho \"$#\" > \"" + marker.string() + ".tmp\"\nmv \"" +
+                                    marker.string() + ".tmp\" \"" + marker.string() + "\"\n");
+    ASSERT_TRUE(environment.MakeExecutable(program));
+    ASSERT_TRUE(environment.StartProgram(program));
+    for (int i = 0; i < 500 && !fs::exists(marker); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(testing::ReadFile(marker), "0\n") << "started without arguments";
+    EXPECT_FALSE(environment.StartProgram(folder.Path() / "missing.exe"));
+}
+
+TEST_F(PosixUpdateEnvironmentTest, TickCountIsTimeSinceBoot) {
+    std::ifstream uptimeFile("/proc/uptime");
+    double uptime = 0;
+    uptimeFile >> uptime;
+    const auto expected = static_cast<uint32_t>(static_cast<uint64_t>(uptime * 1000));
+    const uint32_t difference = environment.TickCount() - expected;  // modulo 2^32
+    EXPECT_LT(difference, 2000u);
+}
+
+TEST_F(PosixUpdateEnvironmentTest, MessagesAndCloseGoToTheLoginDialog) {
+    environment.ShowMessage(u"text", u"caption");
+    environment.PostCloseToLoginDialog();
+    EXPECT_EQ(shown, std::vector<std::u16string>{u"caption: text"});
+    EXPECT_EQ(closes, 1);
+    PosixUpdateEnvironment unbound(nullptr, nullptr);
+    unbound.ShowMessage(u"text", u"caption");  // nothing bound: nothing happens
+    unbound.PostCloseToLoginDialog();
+}
+
+} // namespace
+} // namespace tessary::update
