@@ -1,0 +1,214 @@
+#include "xml/DocumentParser.h"
+
+#include "xml/ElementTable.h"
+#include "xml/FileModeStream.h"
+#include "xml/NameMatch.h"
+#include "xml/NodeScanner.h"
+#include "xml/OpenTagStack.h"
+#include "xml/ResultLog.h"
+#include "xml/TagDocument.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace element_flags;
+
+class Parser {
+public:
+  Parser(ElementTable& table, int32_t& nextFreeIndex, std::u16string* resultLog,
+         bool ignoreCase)
+      : table_(table), nextFreeIndex_(nextFreeIndex), resultLog_(resultLog),
+        ignoreCase_(ignoreCase) {}
+
+  int32_t run(NodeScanner& scanner);
+
+private:
+  void startTag(const NodeReport& node, NodeScanner& scanner);
+  void endTag(const NodeReport& node, NodeScanner& scanner);
+  void faultyNode(NodeScanner& scanner);
+  // Closes the element on top of the stack as an unended start tag.
+  void closeUnended(int32_t offset2);
+  void fixMovedParents();
+  bool logging() const { return resultLog_ != nullptr && resultLog_->size() < kResultLogLimit; }
+
+  ElementTable& table_;
+  int32_t& nextFreeIndex_;
+  std::u16string* resultLog_; // null: faults are not recorded
+  bool ignoreCase_;
+  OpenTagStack stack_;
+  int32_t current_ = 0;
+  int32_t first_ = 0;
+  int32_t baseLevel_ = 0;
+  std::vector<int32_t> movedParents_; // parents that took over an unended element's children
+};
+
+int32_t Parser::run(NodeScanner& scanner) {
+  baseLevel_ = table_.at(0).flags & kLevelMask;
+  scanner.setRecordFaults(logging());
+  for (;;) {
+    const NodeReport node = scanner.next();
+    switch (node.kind) {
+    case node_kind::kStartTag: startTag(node, scanner); break;
+    case node_kind::kEndTag: endTag(node, scanner); break;
+    case node_kind::kFaulty: faultyNode(scanner); break;
+    case node_kind::kEnd:
+      while (stack_.depth() > 0)
+        closeUnended(scanner.length());
+      stack_.release();
+      fixMovedParents();
+      return first_;
+    default: break; // text, whitespace, CDATA, PIs, comments and the doctype are not indexed
+    }
+  }
+}
+
+void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
+  if (nextFreeIndex_ >= table_.capacity())
+    table_.growByHalf();
+  const int32_t index = nextFreeIndex_++;
+  if (first_ == 0)
+    first_ = index;
+
+  // Levels beyond the 16-bit field stay at its maximum.
+  const int32_t level = std::min(baseLevel_ + stack_.depth(), kLevelMask);
+  ElementRecord& record = table_.at(index);
+  ElementRecord& parent = table_.at(current_);
+  record.parent = current_;
+  record.nextSibling = 0;
+  record.firstChild = 0;
+  if (parent.firstChild != 0) {
+    ElementRecord& firstChild = table_.at(parent.firstChild);
+    const int32_t last = firstChild.prevSibling;
+    table_.at(last).nextSibling = index;
+    record.prevSibling = last;
+    firstChild.prevSibling = index;
+    record.flags = level;
+  } else {
+    parent.firstChild = index;
+    record.prevSibling = index;
+    record.flags = kFirstChild | level;
+  }
+  record.start = node.offset;
+  record.length = node.length;
+  table_.setTagLengths(index, node.length, 0);
+
+  if ((node.flags & kEmptyElementTag) == 0) {
+    stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameLength());
+    current_ = index;
+  }
+}
+
+void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
+  const char16_t* name = scanner.text() + scanner.nameFirst();
+  const int32_t nameLength = scanner.nameLength();
+  int32_t matched = 0;
+  for (int32_t d = stack_.depth(); d >= 1; --d) {
+    const OpenTagStack::Entry& entry = stack_.at(d);
+    if (name_match::matches(name, nameLength,
+                            std::u16string_view(stack_.nameOf(entry), entry.nameLength),
+                            ignoreCase_)) {
+      matched = d;
+      break;
+    }
+  }
+  if (matched == 0) {
+    table_.at(0).flags |= kNotWellFormed;
+    table_.at(current_).flags |= kHasError;
+    if (logging()) {
+      const std::u16string tagName(name, static_cast<size_t>(nameLength));
+      addResultRecord(*resultLog_, 0, u"lone_end_tag", tagName.c_str(), node.offset, -1);
+    }
+    return;
+  }
+  while (stack_.depth() > matched)
+    closeUnended(node.offset + 1); // offset2: the '/' of the end tag
+  const int32_t index = stack_.top().record;
+  ElementRecord& record = table_.at(index);
+  record.length = node.offset + node.length - record.start;
+  table_.setEndTagLength(index, node.length);
+  stack_.pop();
+  current_ = stack_.top().record;
+}
+
+void Parser::closeUnended(int32_t offset2) {
+  const OpenTagStack::Entry& entry = stack_.top();
+  const int32_t index = entry.record;
+  const int32_t parentIndex = stack_.at(stack_.depth() - 1).record;
+  table_.at(0).flags |= kNotWellFormed;
+
+  ElementRecord& record = table_.at(index);
+  record.flags |= kNoEndTag;
+  record.length = table_.startTagLength(index);
+  table_.setEndTagLength(index, 0);
+  if ((record.flags & kHasError) != 0) {
+    record.flags &= ~kHasError;
+    table_.at(parentIndex).flags |= kHasError;
+  }
+  if (record.firstChild != 0) {
+    // The former children follow the element as siblings. The element is the last
+    // child of its parent (it is still open), so the ring is spliced in one step; the
+    // children's parent fields are set once at the end of the parse.
+    const int32_t firstMoved = record.firstChild;
+    ElementRecord& firstMovedRecord = table_.at(firstMoved);
+    const int32_t lastMoved = firstMovedRecord.prevSibling;
+    record.firstChild = 0;
+    record.nextSibling = firstMoved;
+    firstMovedRecord.prevSibling = index;
+    firstMovedRecord.flags &= ~kFirstChild;
+    table_.at(table_.at(parentIndex).firstChild).prevSibling = lastMoved;
+    movedParents_.push_back(parentIndex);
+  }
+  if (logging()) {
+    const std::u16string tagName(stack_.nameOf(entry), static_cast<size_t>(entry.nameLength));
+    addResultRecord(*resultLog_, 0, u"unended_start_tag", tagName.c_str(),
+                    table_.at(index).start, offset2);
+  }
+  stack_.pop();
+  current_ = parentIndex;
+}
+
+void Parser::faultyNode(NodeScanner& scanner) {
+  table_.at(0).flags |= kNotWellFormed;
+  table_.at(current_).flags |= kHasError;
+  std::u16string& records = scanner.log();
+  if (logging()) {
+    // Each record the scanner wrote since the last faulty node, in order.
+    size_t from = 0;
+    while (from < records.size() && logging()) {
+      const size_t close = records.find(u"/>", from);
+      const size_t end = close == std::u16string::npos ? records.size() : close + 2;
+      resultLog_->append(records, from, end - from);
+      from = end;
+    }
+  }
+  records.clear();
+  scanner.setRecordFaults(logging());
+}
+
+void Parser::fixMovedParents() {
+  if (movedParents_.empty())
+    return;
+  std::sort(movedParents_.begin(), movedParents_.end());
+  movedParents_.erase(std::unique(movedParents_.begin(), movedParents_.end()),
+                      movedParents_.end());
+  for (int32_t parent : movedParents_)
+    for (int32_t child = table_.at(parent).firstChild; child != 0;
+         child = table_.at(child).nextSibling)
+      table_.at(child).parent = parent;
+  std::vector<int32_t>().swap(movedParents_);
+}
+
+} // namespace
+
+int32_t parseDocument(TagDocument& document) {
+  NodeScanner scanner(document.text_.data(), static_cast<int32_t>(document.text_.size()), 0);
+  if ((document.options_ & TagDocument::kReadFileMode) != 0 && document.fileStream_)
+    scanner.setRefill(document.fileStream_.get());
+  Parser parser(*document.elements_, document.nextFreeIndex_,
+                document.keepsResultLog_ ? &document.resultLog_ : nullptr,
+                (document.options_ & TagDocument::kIgnoreCase) != 0);
+  return parser.run(scanner);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "xml/ElementRecord.h"
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+// The element index: records in segments of 65,536, so a full segment never moves.
+// Record i lives in segment i >> 16 at slot i & 0xFFFF.
+class ElementTable {
+public:
+  static constexpr int kSegmentShift = 16;
+  static constexpr int32_t kSegmentRecords = 1 << kSegmentShift;
+
+  ElementTable() = default;
+  ElementTable(const ElementTable&) = delete;
+  ElementTable& operator=(const ElementTable&) = delete;
+
+  ElementRecord& at(int32_t index) {
+    return segments_[index >> kSegmentShift][index & (kSegmentRecords - 1)];
+  }
+  const ElementRecord& at(int32_t index) const {
+    return segments_[index >> kSegmentShift][index & (kSegmentRecords - 1)];
+  }
+
+  int32_t capacity() const { return capacity_; }
+  int32_t pointerCapacity() const { return pointerCapacity_; }
+  // Records allocated for segment s (full segments 65,536; the last one what it needs).
+  int32_t segmentSize(int32_t segment) const;
+
+  // Grows to the requested record count: at most one new segment per step, the
+  // pointer array replaced by one of 2 x W + 4 entries when too small. Never shrinks.
+  void growTo(int64_t requested);
+  // The parser's step when the next free index reaches the capacity.
+  void growByHalf() { growTo(static_cast<int64_t>(capacity_) + capacity_ / 2); }
+  // The sizing done before every parse: (text length / 64) + 8 records.
+  void reserveForText(int64_t textLength) { growTo(textLength / 64 + 8); }
+  // Frees every segment and the pointer array.
+  void release();
+
+  // Tag lengths of record i. A length that does not fit its field (22 bits start tag,
+  // 10 bits end tag) is kept exactly in a side table; the field then holds its maximum.
+  int32_t startTagLength(int32_t index) const;
+  int32_t endTagLength(int32_t index) const;
+  void setTagLengths(int32_t index, int32_t startLength, int32_t endLength);
+  void setStartTagLength(int32_t index, int32_t startLength);
+  void setEndTagLength(int32_t index, int32_t endLength);
+  void forgetLongTags();
+
+private:
+  using Segment = std::unique_ptr<ElementRecord[]>;
+  std::unique_ptr<Segment[]> segments_;
+  int32_t capacity_ = 0;
+  int32_t pointerCapacity_ = 0;
+  std::unordered_map<int32_t, int32_t> longStartTags_;
+  std::unordered_map<int32_t, int32_t> longEndTags_;
+};

@@ -1,0 +1,317 @@
+#include "xml/NodeScanner.h"
+
+#include "xml/CharSearch.h"
+#include "xml/ResultLog.h"
+
+using char_search::find;
+using char_search::findEither;
+using char_search::isSpace;
+
+namespace {
+
+// Characters that open a start tag after '<': ':', '_', ASCII letters and everything
+// above the grave accent (small letters, '{', '|', '}', '~' and all non-ASCII).
+bool opensStartTag(char16_t c) {
+  return c > 0x60 || (c >= u'A' && c <= u'Z') || c == u':' || c == u'_';
+}
+
+bool isQuote(char16_t c) { return c == u'"' || c == u'\''; }
+
+} // namespace
+
+void NodeScanner::reset(const char16_t* text, int32_t length, int32_t offset) {
+  text_ = text;
+  length_ = text == nullptr ? 0 : length;
+  offset_ = offset;
+  nameFirst_ = 0;
+  nameLast_ = -1;
+  reachedEnd_ = false;
+}
+
+NodeReport NodeScanner::next() {
+  for (;;) {
+    const size_t logSize = log_.size();
+    const int32_t start = offset_;
+    reachedEnd_ = false;
+    NodeReport report = scanOnce();
+    if (refill_ == nullptr || !reachedEnd_)
+      return report;
+    // The node ran into the end of the loaded text: with more text it may end elsewhere.
+    int32_t dropped = 0;
+    if (!refill_->refill(text_, length_, start, dropped))
+      return report;
+    log_.resize(logSize);
+    offset_ = start - dropped;
+  }
+}
+
+NodeReport NodeScanner::node(int32_t kind, int32_t s, int32_t end, uint32_t flags) {
+  offset_ = end;
+  return NodeReport{kind, s, end - s, flags};
+}
+
+NodeReport NodeScanner::unterminated(int32_t s, const char16_t* typeWord) {
+  reachedEnd_ = true;
+  if (recordFaults_)
+    addResultRecord(log_, result_mode::kTextIsType, u"unterminated_tag_syntax", typeWord, s, -1);
+  return node(node_kind::kFaulty, s, length_);
+}
+
+NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName) {
+  if (recordFaults_)
+    addResultRecord(log_, 0, recordName, nullptr, s, -1);
+  // The faulty node runs to the next '>' (included) or up to the next '<'.
+  const char16_t* end = text_ + length_;
+  const char16_t* q = findEither(text_ + at, end, u'>', u'<');
+  if (q == end)
+    return unterminated(s, u"tag");
+  const int32_t stop = static_cast<int32_t>(q - text_) + (*q == u'>' ? 1 : 0);
+  return node(node_kind::kFaulty, s, stop);
+}
+
+NodeReport NodeScanner::scanOnce() {
+  const int32_t s = offset_;
+  if (s >= length_) {
+    reachedEnd_ = true;
+    return node(node_kind::kEnd, length_, length_);
+  }
+  const char16_t* p = text_ + s;
+  if (*p != u'<')
+    return scanText(s);
+  if (s + 1 >= length_)
+    return unterminated(s, u"tag");
+  const char16_t c = p[1];
+  if (c == u'/')
+    return scanEndTag(s);
+  if (c == u'?')
+    return scanProcessingInstruction(s);
+  if (opensStartTag(c))
+    return scanStartTag(s);
+  if (c == u'!')
+    return scanExclamation(s);
+  return fault(s, s + 1, u"first_tag_syntax");
+}
+
+NodeReport NodeScanner::scanText(int32_t s) {
+  const char16_t* p = text_ + s;
+  const char16_t* end = text_ + length_;
+  const char16_t* q = p + 1; // the first character never ends a text, not even a '>'
+  if (isSpace(*p)) {
+    while (q < end && isSpace(*q))
+      ++q;
+    if (q == end) {
+      reachedEnd_ = true;
+      return node(node_kind::kWhitespace, s, length_);
+    }
+    if (*q == u'<')
+      return node(node_kind::kWhitespace, s, static_cast<int32_t>(q - text_));
+  }
+  q = findEither(q, end, u'<', u'>');
+  if (q == end) {
+    reachedEnd_ = true;
+    return node(node_kind::kText, s, length_);
+  }
+  const int32_t stop = static_cast<int32_t>(q - text_) + (*q == u'>' ? 1 : 0);
+  return node(node_kind::kText, s, stop);
+}
+
+NodeReport NodeScanner::scanStartTag(int32_t s) {
+  const char16_t* p = text_ + s;
+  const char16_t* end = text_ + length_;
+  // The name runs to the first whitespace, '/' or '>'.
+  const char16_t* q = p + 1;
+  bool nameHasEquals = false;
+  while (q < end) {
+    const char16_t c = *q;
+    if (isSpace(c) || c == u'/' || c == u'>')
+      break;
+    nameHasEquals |= (c == u'=');
+    ++q;
+  }
+  nameFirst_ = s + 1;
+  nameLast_ = static_cast<int32_t>(q - text_) - 1;
+
+  // The tag itself: quoted values after '=' may hold '>'; an unquoted value runs to
+  // whitespace or '>', and a '/' at its end belongs to it.
+  const char16_t* r = nameHasEquals ? p + 1 : q;
+  bool afterEquals = false;
+  bool valueEndsTag = false;
+  while (r < end) {
+    const char16_t c = *r;
+    if (c == u'>')
+      break;
+    if (c == u'=') {
+      afterEquals = true;
+      ++r;
+      continue;
+    }
+    if (!afterEquals || isSpace(c)) {
+      ++r;
+      continue;
+    }
+    afterEquals = false;
+    if (isQuote(c)) {
+      const char16_t* close = find(r + 1, end, c);
+      if (close == end)
+        return unterminated(s, u"start_tag");
+      r = close + 1;
+      continue;
+    }
+    ++r;
+    while (r < end && !isSpace(*r) && *r != u'>')
+      ++r;
+    if (r < end && *r == u'>') {
+      valueEndsTag = true;
+      break;
+    }
+  }
+  if (r == end)
+    return unterminated(s, u"start_tag");
+  const bool empty = !valueEndsTag && r[-1] == u'/';
+  return node(node_kind::kStartTag, s, static_cast<int32_t>(r - text_) + 1,
+              empty ? kEmptyElementTag : 0);
+}
+
+NodeReport NodeScanner::scanEndTag(int32_t s) {
+  const char16_t* end = text_ + length_;
+  const char16_t* q = text_ + s + 2;
+  while (q < end && !isSpace(*q) && *q != u'/' && *q != u'>')
+    ++q;
+  nameFirst_ = s + 2;
+  nameLast_ = static_cast<int32_t>(q - text_) - 1;
+  return finishAtTerminator(s, static_cast<int32_t>(q - text_), node_kind::kEndTag, nullptr, 0,
+                            u"end_tag");
+}
+
+NodeReport NodeScanner::scanProcessingInstruction(int32_t s) {
+  const char16_t* end = text_ + length_;
+  const char16_t* q = text_ + s + 2;
+  while (q < end && !isSpace(*q) && *q != u'?' && *q != u'/' && *q != u'>')
+    ++q;
+  nameFirst_ = s + 2;
+  nameLast_ = static_cast<int32_t>(q - text_) - 1;
+  // "<?>" is already whole: the '?' of the opener completes the terminator.
+  return finishAtTerminator(s, s + 2, node_kind::kProcessingInstruction, u"?", 1,
+                            u"processing_instruction");
+}
+
+NodeReport NodeScanner::finishAtTerminator(int32_t s, int32_t from, int32_t kind,
+                                           const char16_t* tail, int tailLength,
+                                           const char16_t* typeWord) {
+  const char16_t* end = text_ + length_;
+  const char16_t* q = text_ + from;
+  for (;;) {
+    q = find(q, end, u'>');
+    if (q == end)
+      return unterminated(s, typeWord);
+    bool complete = true;
+    for (int i = 0; i < tailLength; ++i)
+      complete &= (q[i - tailLength] == tail[i]);
+    if (complete)
+      return node(kind, s, static_cast<int32_t>(q - text_) + 1);
+    ++q;
+  }
+}
+
+NodeReport NodeScanner::scanExclamation(int32_t s) {
+  if (s + 2 >= length_)
+    return unterminated(s, u"tag");
+  const char16_t c = text_[s + 2];
+  if (c == u'-') {
+    if (s + 3 >= length_)
+      return unterminated(s, u"tag");
+    if (text_[s + 3] != u'-')
+      return fault(s, s + 3, u"comment_tag_syntax");
+    // "<!-->" is already whole: the opener's dashes complete the terminator.
+    return finishAtTerminator(s, s + 4, node_kind::kComment, u"--", 2, u"comment");
+  }
+  if (c == u'[') {
+    if (s + 3 >= length_)
+      return unterminated(s, u"tag");
+    if (text_[s + 3] != u'C')
+      return fault(s, s + 3, u"cdata_section_syntax");
+    return finishAtTerminator(s, s + 4, node_kind::kCdata, u"]]", 2, u"cdata_section");
+  }
+  if (c == u'D')
+    return scanDocumentType(s);
+  return fault(s, s + 2, u"exclamation_tag_syntax");
+}
+
+NodeReport NodeScanner::scanDocumentType(int32_t s) {
+  const char16_t* const begin = text_;
+  const char16_t* end = text_ + length_;
+  const char16_t* r = text_ + s + 3;
+  const auto at = [begin](const char16_t* ptr) { return static_cast<int32_t>(ptr - begin); };
+  while (r < end) {
+    const char16_t c = *r;
+    if (c == u'>')
+      return node(node_kind::kDocumentType, s, at(r) + 1);
+    if (c != u'<') {
+      ++r;
+      continue;
+    }
+    // A nested node of the internal subset.
+    if (r + 1 == end)
+      break;
+    const char16_t c1 = r[1];
+    if (c1 == u'!') {
+      if (r + 2 == end)
+        break;
+      const char16_t c2 = r[2];
+      if (c2 == u'A' || c2 == u'E' || c2 == u'N') {
+        // Markup declaration: quoted literals may hold '>'.
+        const char16_t* q = r + 3;
+        while (q < end && *q != u'>') {
+          if (isQuote(*q)) {
+            q = find(q + 1, end, *q);
+            if (q == end)
+              break;
+          }
+          ++q;
+        }
+        if (q >= end)
+          break;
+        r = q + 1;
+        continue;
+      }
+      if (c2 == u'-' && r + 3 < end && r[3] == u'-') {
+        const char16_t* q = r + 4;
+        for (;;) {
+          q = find(q, end, u'>');
+          if (q == end || (q[-1] == u'-' && q[-2] == u'-'))
+            break;
+          ++q;
+        }
+        if (q == end)
+          break;
+        r = q + 1;
+        continue;
+      }
+      if (c2 == u'-' && r + 3 == end)
+        break;
+      return fault(s, at(r) + 2, u"doctype_tag_syntax");
+    }
+    if (c1 == u'?') {
+      const char16_t* q = r + 2;
+      for (;;) {
+        q = find(q, end, u'>');
+        if (q == end || q[-1] == u'?')
+          break;
+        ++q;
+      }
+      if (q == end)
+        break;
+      r = q + 1;
+      continue;
+    }
+    if (opensStartTag(c1)) {
+      const char16_t* q = find(r + 1, end, u'>');
+      if (q == end)
+        break;
+      r = q + 1;
+      continue;
+    }
+    ++r; // a '<' that opens nothing is an ordinary character here
+  }
+  return unterminated(s, u"document_type");
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The elements the parser has opened and not yet closed: each entry keeps a copy of
+// the start tag's name and the element's record index. Entry 0 is the document.
+class OpenTagStack {
+public:
+  struct Entry {
+    int32_t record;
+    int32_t nameStart; // into the shared name buffer
+    int32_t nameLength;
+  };
+
+  OpenTagStack();
+
+  // Number of open elements (entry 0, the document, not counted).
+  int32_t depth() const { return size_ - 1; }
+  int32_t room() const { return room_; }
+  const Entry& at(int32_t depth) const { return entries_[depth]; }
+  const Entry& top() const { return entries_[size_ - 1]; }
+  const char16_t* nameOf(const Entry& entry) const { return names_.data() + entry.nameStart; }
+
+  void push(int32_t record, const char16_t* name, int32_t nameLength);
+  void pop();
+  // Frees the entries and names (the stack lives only during a parse).
+  void release();
+
+private:
+  std::unique_ptr<Entry[]> entries_;
+  int32_t size_ = 0;
+  int32_t room_ = 0;
+  std::u16string names_;
+};
