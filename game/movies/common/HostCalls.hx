@@ -40,6 +40,8 @@ class HostCalls {
 	}
 
 	public static function describe(value:Dynamic):String {
+		if (untyped __typeof__(value) == "undefined")
+			return "undefined";
 		if (value == null)
 			return "null";
 		if (Std.isOfType(value, String))

@@ -65,7 +65,8 @@ class GameLoader extends Sprite {
 		else
 			log("no host: ExternalInterface is not available");
 
-		stage.addEventListener(Event.RESIZE, function(_) layout());
+		// Not yet on the stage while constructed: use the root's stage.
+		flash.Lib.current.stage.addEventListener(Event.RESIZE, function(_) layout());
 		addEventListener(Event.ENTER_FRAME, function(_) rune.rotation += 2);
 		layout();
 	}
@@ -84,6 +85,7 @@ class GameLoader extends Sprite {
 	}
 
 	function layout() {
+		var stage = flash.Lib.current.stage;
 		var width = stage.stageWidth > 0 ? stage.stageWidth : 1000;
 		var height = stage.stageHeight > 0 ? stage.stageHeight : 600;
 		Theme.backdrop(backdrop.graphics, width, height);

@@ -28,7 +28,13 @@ class TestMovie extends Sprite {
 		var stage = flash.Lib.current.stage;
 		stage.scaleMode = StageScaleMode.NO_SCALE;
 		stage.align = StageAlign.TOP_LEFT;
-		flash.Lib.current.addChild(new TestMovie());
+		var movie = new TestMovie();
+		flash.Lib.current.addChild(movie);
+		try {
+			movie.start();
+		} catch (e:Dynamic) {
+			movie.show("error: " + Std.string(e));
+		}
 	}
 
 	public function new() {
@@ -41,9 +47,12 @@ class TestMovie extends Sprite {
 		title.y = 8;
 		addChild(title);
 		addChild(text);
-		stage.addEventListener(Event.RESIZE, function(_) layout());
+		// Not yet on the stage while constructed: use the root's stage.
+		flash.Lib.current.stage.addEventListener(Event.RESIZE, function(_) layout());
 		layout();
+	}
 
+	function start() {
 		var vars:Dynamic = flash.Lib.current.loaderInfo.parameters;
 		show("flashvars: " + HostCalls.describe(vars));
 		var registered = HostCalls.register("flashSetting", flashSetting) && HostCalls.register("echo", echo);
@@ -62,8 +71,8 @@ class TestMovie extends Sprite {
 		var calls = CallList.parseSimple(simple);
 		try {
 			calls = calls.concat(CallList.parseJson(json, undefinedValue()));
-		} catch (reason:String) {
-			show(HostCalls.call("testMovieError", ["callsJson: " + reason]));
+		} catch (reason:Dynamic) {
+			show(HostCalls.call("testMovieError", ["callsJson: " + Std.string(reason)]));
 		}
 		for (call in calls)
 			show(HostCalls.call(call.name, call.args));
@@ -96,6 +105,7 @@ class TestMovie extends Sprite {
 	}
 
 	function layout() {
+		var stage = flash.Lib.current.stage;
 		var width = stage.stageWidth > 0 ? stage.stageWidth : 800;
 		var height = stage.stageHeight > 0 ? stage.stageHeight : 600;
 		Theme.backdrop(graphics, width, height);
