@@ -16,6 +16,7 @@ import html
 import os
 import re
 import signal
+import socket
 import string
 import sys
 import threading
@@ -369,6 +370,8 @@ class DemoServer(ThreadingHTTPServer):
     allow_reuse_address = True
 
     def __init__(self, address, site, quiet):
+        if ":" in address[0]:
+            self.address_family = socket.AF_INET6
         super().__init__(address, Handler)
         self.site = site
         self.quiet = quiet
@@ -394,6 +397,8 @@ def parse_args(argv):
         parser.error("--update-version must be a non-negative 32-bit number")
     if args.update_exe and not os.path.isfile(args.update_exe):
         parser.error("--update-exe: no such file: %s" % args.update_exe)
+    if not os.path.isfile(os.path.join(args.root, "style.css")):
+        parser.error("--root: no site in %s" % args.root)
     if args.movies and not os.path.isdir(args.movies):
         parser.error("--movies: no such folder: %s" % args.movies)
     if not 0 <= args.port <= 65535:

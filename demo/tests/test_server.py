@@ -322,6 +322,7 @@ class OptionsTest(unittest.TestCase):
                      ("--update-version", "1002", "--update-exe", missing),
                      ("--update-version", "-1"),
                      ("--movies", missing),
+                     ("--root", missing),
                      ("--port", "70000")):
             result = self.run_server(*args)
             self.assertEqual(result.returncode, 2, args)
