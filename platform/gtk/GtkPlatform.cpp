@@ -87,7 +87,7 @@ int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std
   GtkWindow* parent = owner ? GTK_WINDOW(static_cast<GtkDialogWindow*>(owner)->Toplevel()) : nullptr;
   const bool yesNo = (type & 0xF) == MB_YESNO;
   GtkWidget* dialog =
-      gtk_message_dialog_new(parent, GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT,
+      gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
                              yesNo ? GTK_MESSAGE_QUESTION : GTK_MESSAGE_INFO,
                              yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", ToUtf8(text).c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), ToUtf8(caption).c_str());

@@ -248,6 +248,14 @@ bool SimPlatform::StartProgram(const std::filesystem::path& program) {
   return startProgramSucceeds;
 }
 
+std::unique_ptr<Surface> SimPlatform::LoadPngResource(int number) const {
+  return brokenResources.count(number) ? nullptr : Platform::LoadPngResource(number);
+}
+
+std::unique_ptr<Surface> SimPlatform::LoadBitmapResource(int number) const {
+  return brokenResources.count(number) ? nullptr : Platform::LoadBitmapResource(number);
+}
+
 void SimPlatform::PumpPosted() {
   while (!posted_.empty()) {
     const Posted p = posted_.front();

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -127,6 +128,8 @@ class SimPlatform final : public Platform {
   void ClearBrowserCache() override { log.push_back("ClearBrowserCache"); }
   bool StartProgram(const std::filesystem::path& program) override;
   std::filesystem::path ExecutablePath() const override { return executablePath; }
+  std::unique_ptr<Surface> LoadPngResource(int number) const override;
+  std::unique_ptr<Surface> LoadBitmapResource(int number) const override;
 
   // Delivers posted messages in order until none are left.
   void PumpPosted();
@@ -147,6 +150,8 @@ class SimPlatform final : public Platform {
   std::filesystem::path executablePath = "/opt/tessary/zarek.exe";
   std::deque<int> messageBoxAnswers;  // answers in order; IDOK / IDNO when empty
   bool startProgramSucceeds = true;
+  // Image resources that load as if missing or undecodable.
+  std::set<int> brokenResources;
 
   // What the program did.
   struct MessageBoxShown {
