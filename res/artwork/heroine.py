@@ -68,7 +68,7 @@ def draw_backdrop(ctx, width, height):
     ctx.save()
     _place(ctx)
     cx, cy = 215, 250
-    radius = 225
+    radius = 196
     ctx.set_source(radial(cx, cy, 0, cx, cy, radius,
                           [(0, "#fff2c8", 1.0), (0.16, "#ffc060", 0.95), (0.38, "#e0601a", 0.7),
                            (0.68, "#7a200a", 0.3), (1, "#200404", 0.0)]))
@@ -79,7 +79,7 @@ def draw_backdrop(ctx, width, height):
     for i in range(24):
         a = -math.pi / 2 + (i - 12) * 0.13 + rnd.uniform(-0.04, 0.04)
         spread = rnd.uniform(0.012, 0.03)
-        length = rnd.uniform(210, 290)
+        length = rnd.uniform(180, 246)
         ctx.move_to(cx, cy)
         ctx.line_to(cx + math.cos(a - spread) * length, cy + math.sin(a - spread) * length)
         ctx.line_to(cx + math.cos(a + spread) * length, cy + math.sin(a + spread) * length)
@@ -91,8 +91,8 @@ def draw_backdrop(ctx, width, height):
     ctx.save()
     ctx.translate(236, 598)
     ctx.scale(1.0, 0.085)
-    ctx.arc(0, 0, 220, 0, 2 * math.pi)
-    ctx.set_source(radial(0, 0, 0, 0, 0, 220, [(0, "#ffc070", 0.8), (0.5, "#e07020", 0.3),
+    ctx.arc(0, 0, 180, 0, 2 * math.pi)
+    ctx.set_source(radial(0, 0, 0, 0, 0, 180, [(0, "#ffc070", 0.8), (0.5, "#e07020", 0.3),
                                                (1, "#a03010", 0.0)]))
     ctx.fill()
     ctx.restore()

@@ -41,7 +41,7 @@ def draw_panel(ctx):
     # Soft shadow that lifts the panel off the desktop.
     glow(ctx, WIDTH, HEIGHT, lambda c: (polygon(c, chamfered(left + 2, top + 6, right + 2,
                                                              bottom + 6, 18)), c.fill()),
-         (0, 0, 0, 0.75), factor=5)
+         (0, 0, 0, 0.75), factor=3)
     # Gold outer bevel.
     polygon(ctx, chamfered(left, top, right, bottom, 18))
     ctx.set_source(linear(0, top, 0, bottom, GOLD_BEVEL))
@@ -87,8 +87,8 @@ def draw_panel(ctx):
                                               (1, "#c8964a", 0.55)]))
     ctx.set_line_width(1)
     ctx.stroke()
-    for corner in ((left, top, 1, 1), (right, top, -1, 1), (left, bottom, 1, -1),
-                   (right, bottom, -1, -1)):
+    # The top-right corner holds the seat of the window buttons instead.
+    for corner in ((left, top, 1, 1), (left, bottom, 1, -1), (right, bottom, -1, -1)):
         draw_corner_ornament(ctx, *corner)
 
 
@@ -219,12 +219,45 @@ def draw_right_ornaments(ctx):
     ctx.fill()
 
 
+def draw_feather(ctx, x, y, direction, angle, length, width):
+    """One pointed gold feather from (x, y) outwards; angle in degrees above the horizon."""
+    ctx.save()
+    ctx.translate(x, y)
+    ctx.scale(direction, 1)
+    ctx.rotate(math.radians(angle))
+    ctx.move_to(0, 0)
+    ctx.curve_to(length * 0.3, -width, length * 0.75, -width * 0.9, length, -width * 0.55)
+    ctx.curve_to(length * 0.8, width * 0.05, length * 0.4, width * 0.45, 0, 0)
+    ctx.close_path()
+    path = ctx.copy_path()
+    ctx.set_source(linear(0, 0, length, 0, [(0, "#fff0c0"), (0.35, "#e0aa54"), (0.8, "#8a5620"),
+                                            (1, "#5a3410")]))
+    ctx.fill()
+    ctx.append_path(path)
+    ctx.set_source_rgba(0.12, 0.05, 0.0, 0.85)
+    ctx.set_line_width(1)
+    ctx.stroke()
+    # Vein.
+    ctx.move_to(6, -1)
+    ctx.curve_to(length * 0.4, -width * 0.45, length * 0.7, -width * 0.5, length * 0.92,
+                 -width * 0.5)
+    ctx.set_source_rgba(1, 0.95, 0.8, 0.55)
+    ctx.set_line_width(0.8)
+    ctx.stroke()
+    ctx.restore()
+
+
 def draw_logo(ctx):
     cx = CENTRE_X
     # Plaque over the top edge of the frame.
     top, bottom = 52, 123
     plaque = [(cx - 190, 98), (cx - 160, top + 10), (cx - 120, top), (cx + 120, top),
               (cx + 160, top + 10), (cx + 190, 98), (cx + 150, bottom), (cx - 150, bottom)]
+    # Gold feathers spread behind the plaque like wings.
+    for sign in (-1, 1):
+        for angle, length, width in ((-5, 128, 22), (-18, 116, 21), (-31, 98, 19),
+                                     (-44, 76, 16)):
+            draw_feather(ctx, cx + sign * 168, 100, sign, angle, length, width)
     glow(ctx, WIDTH, HEIGHT, lambda c: (polygon(c, plaque), c.fill()), (0, 0, 0, 0.8), factor=4)
     polygon(ctx, plaque)
     ctx.set_source(linear(0, top, 0, bottom, GOLD_BEVEL))
@@ -241,23 +274,6 @@ def draw_logo(ctx):
                                                             (1, "#e06a10", 0.0)]))
     ctx.paint()
     ctx.restore()
-    # Wings of the plaque.
-    for sign in (-1, 1):
-        ctx.save()
-        ctx.translate(cx, 0)
-        ctx.scale(sign, 1)
-        ctx.move_to(186, 96)
-        ctx.curve_to(220, 70, 260, 66, 300, 78)
-        ctx.curve_to(262, 78, 236, 88, 214, 108)
-        ctx.close_path()
-        ctx.move_to(180, 84)
-        ctx.curve_to(200, 50, 240, 38, 276, 44)
-        ctx.curve_to(240, 52, 216, 66, 194, 94)
-        ctx.close_path()
-        ctx.set_source(linear(180, 0, 300, 0, [(0, "#e8bc68"), (0.6, "#a06c2c"),
-                                                (1, "#4a2c0c", 0.2)]))
-        ctx.fill()
-        ctx.restore()
     # Lettering.
     set_font(ctx, LOGO_FONT, 60, bold=True)
     baseline = 110
@@ -308,4 +324,20 @@ def render():
     draw_advice(ctx)
     draw_logo(ctx)
     heroine.draw_figure(ctx, WIDTH, HEIGHT)
+    clear_haze(surface)
     return surface
+
+
+def clear_haze(surface, limit=6):
+    """Makes the faint outskirts of glows fully transparent.
+
+    Pixels this faint cannot be seen, but any alpha above 0 belongs to the
+    window and would catch the player's clicks meant for the desktop.
+    """
+    surface.flush()
+    data = surface.get_data()
+    alpha = 3  # byte of alpha in a native-endian (little-endian) ARGB32 pixel
+    for i in range(alpha, len(data), 4):
+        if 0 < data[i] <= limit:
+            data[i - 3:i + 1] = b"\0\0\0\0"
+    surface.mark_dirty()

@@ -50,8 +50,8 @@ TEST(SkinArt, AboutAQuarterOfTheSkinIsFullyTransparent) {
   for (int y = 0; y < skin.height(); ++y)
     for (int x = 0; x < skin.width(); ++x) transparent += skin.at(x, y).a == 0;
   const double share = static_cast<double>(transparent) / (1155.0 * 625.0);
-  EXPECT_GT(share, 0.18);
-  EXPECT_LT(share, 0.35);
+  EXPECT_GT(share, 0.20);
+  EXPECT_LT(share, 0.32);
   for (auto [x, y] : {std::pair{0, 0}, {1154, 0}, {0, 624}, {1154, 624}}) {
     EXPECT_EQ(skin.at(x, y).a, 0) << x << "," << y;
   }
