@@ -29,6 +29,25 @@ class PushButton extends Sprite {
 		redraw();
 	}
 
+	/** Smaller type, down to 10 points, when the caption does not fit. */
+	function fitCaption() {
+		var size = 14;
+		while (true) {
+			var format = caption.getTextFormat();
+			format.size = size;
+			caption.setTextFormat(format);
+			if (size <= 10 || caption.width + 12 <= buttonWidth)
+				break;
+			size--;
+		}
+	}
+
+	/** Narrower buttons when the stage is small. */
+	public function setWidth(width:Float) {
+		buttonWidth = width;
+		redraw();
+	}
+
 	function redraw() {
 		var g = graphics;
 		g.clear();
@@ -39,6 +58,7 @@ class PushButton extends Sprite {
 		g.beginGradientFill(GradientType.LINEAR, colours, [1, 1, 1], [0, 140, 255], m);
 		g.drawRoundRect(0, 0, buttonWidth, HEIGHT, 6, 6);
 		g.endFill();
+		fitCaption();
 		caption.x = Math.round((buttonWidth - caption.width) / 2);
 		caption.y = Math.round((HEIGHT - caption.height) / 2) + (pressed ? 1 : 0);
 	}

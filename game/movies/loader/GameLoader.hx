@@ -118,9 +118,11 @@ class GameLoader extends Sprite {
 
 		y += 22 + paramsHeight + 18;
 		var gap = 12.0;
-		var buttonWidth = (contentWidth - gap * 3) / 4;
+		var slot = (contentWidth - gap * 3) / 4;
+		var buttonWidth = Math.min(172, slot);
 		for (i in 0...buttons.length) {
-			buttons[i].x = Math.round(left + i * (buttonWidth + gap) + (buttonWidth - 172) / 2);
+			buttons[i].setWidth(buttonWidth);
+			buttons[i].x = Math.round(left + i * (slot + gap) + (slot - buttonWidth) / 2);
 			buttons[i].y = y;
 		}
 
