@@ -71,7 +71,7 @@ def draw_backdrop(ctx, width, height):
     radius = 196
     ctx.set_source(radial(cx, cy, 0, cx, cy, radius,
                           [(0, "#fff2c8", 1.0), (0.16, "#ffc060", 0.95), (0.38, "#e0601a", 0.7),
-                           (0.68, "#7a200a", 0.3), (1, "#200404", 0.0)]))
+                           (0.7, "#c04a14", 0.28), (1, "#a8380c", 0.0)]))
     ctx.arc(cx, cy, radius, 0, 2 * math.pi)
     ctx.fill()
     # Rays.
@@ -97,6 +97,7 @@ def draw_backdrop(ctx, width, height):
     ctx.fill()
     ctx.restore()
     ctx.restore()
+    draw_embers(ctx, width, height)
 
 
 def draw_embers(ctx, width, height):
@@ -290,4 +291,3 @@ def draw_figure(ctx, width, height):
                               (1.5, -1, 0, rim_hot), (-3, 1, 3, rim_cool)])
     _draw_details(ctx, mask)
     _draw_sword(ctx, width, height)
-    draw_embers(ctx, width, height)
