@@ -31,4 +31,4 @@ def render_edge(width, height, outer_index):
 
 
 def render_all():
-    return {number: render_edge(*spec) for number, spec in EDGES.items()}
+    return {number: render_edge(*edge) for number, edge in EDGES.items()}
