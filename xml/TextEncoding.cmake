@@ -6,6 +6,7 @@ add_executable(tessary_xml_encoding_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/TextEncodingNamesTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/TextEncodingConvertTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/TextEncodingIconvTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/TextFileStreamTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/Utf8RulesTest.cpp
 )
 target_link_libraries(tessary_xml_encoding_tests PRIVATE tessary_xml GTest::gtest_main)
