@@ -1,0 +1,220 @@
+// The login dialog on the in-memory backend: first paint, loading page,
+// login address, hand-over, keys and close.
+
+#include <gtest/gtest.h>
+
+#include "app/bgDialog.h"
+#include "login/CveloraDlg.h"
+#include "login/HandOver.h"
+#include "platform/sim/SimPlatform.h"
+
+using namespace platform;
+using platform::sim::SimBrowser;
+using platform::sim::SimPlatform;
+using platform::sim::SimWindow;
+
+namespace {
+
+const std::u16string kLogin = u"http://portal.test/lander/zarek?adkey=7";
+const std::u16string kPortal = u"http://" TESSARY_TEST_PORTAL_HOST;
+
+// A skin-window stand-in that owns a login dialog with recording hooks.
+class Owner final : public WindowHandler {
+ public:
+  explicit Owner(SimPlatform& sim) : sim_(sim) {}
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    received.push_back({message, wParam, lParam});
+    return window()->DefaultProc(message, wParam, lParam);
+  }
+  struct Received {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  std::vector<Received> received;
+
+ private:
+  SimPlatform& sim_;
+};
+
+class LoginDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(sim.CreateDialogWindow(WindowSpec{103}, owner));
+    dialog = std::make_unique<CveloraDlg>(
+        sim, owner, [this](CveloraDlg&) { ++updateChecks; }, [] { return kLogin; });
+    ASSERT_TRUE(dialog->Create());
+  }
+  void Paint() { dialog->window()->Send(WM_PAINT, 0, 0); }
+  SimBrowser& Browser() { return *SimPlatform::Of(*dialog->window()).browsers.at(0); }
+  SimWindow& Dialog() { return SimPlatform::Of(*dialog->window()); }
+  void Complete(const std::u16string& address) { Browser().FireDocumentComplete(address); }
+
+  SimPlatform sim;
+  Owner owner{sim};
+  std::unique_ptr<CveloraDlg> dialog;
+  int updateChecks = 0;
+};
+
+TEST_F(LoginDialogTest, InitialisationMakesASeeThroughToolWindowWithItsFrame) {
+  SimWindow& w = Dialog();
+  EXPECT_EQ(w.colorKey, 0xFEFFFFu);
+  EXPECT_TRUE(w.ExStyle() & WS_EX_TOOLWINDOW);
+  EXPECT_TRUE(w.ExStyle() & WS_EX_LAYERED);
+  EXPECT_FALSE(w.ExStyle() & WS_EX_APPWINDOW);
+  EXPECT_EQ(w.children.at(1021), (Rect{45, 30, 47, 366}));
+  EXPECT_EQ(w.children.at(1022), (Rect{45, 30, 653, 32}));
+  EXPECT_EQ(w.children.at(1023), (Rect{653, 30, 655, 366}));
+  EXPECT_EQ(w.children.at(1024), (Rect{45, 364, 653, 366}));
+  EXPECT_TRUE(dialog->firstPaint());
+  EXPECT_TRUE(w.browsers.empty());
+}
+
+TEST_F(LoginDialogTest, FirstPaintShowsTheLoadingPageThenChecksForUpdatesOnce) {
+  Paint();
+  ASSERT_EQ(Dialog().browsers.size(), 1u);
+  EXPECT_EQ(Browser().ControlId(), 1000);
+  EXPECT_EQ(Browser().rect, (Rect{45, 30, 655, 366}));
+  ASSERT_EQ(Browser().navigations.size(), 1u);
+  EXPECT_EQ(Browser().navigations[0], u"res://zarek.exe/208");
+  EXPECT_EQ(updateChecks, 1);
+  EXPECT_TRUE(Dialog().IsVisible());
+  EXPECT_TRUE(owner.window()->IsVisible());
+  Paint();
+  EXPECT_EQ(updateChecks, 1);
+  EXPECT_EQ(Dialog().browsers.size(), 1u);
+}
+
+TEST_F(LoginDialogTest, LoadingPageAddressFollowsTheExecutableName) {
+  sim.executablePath = "/somewhere/Other.Name.exe";
+  EXPECT_EQ(dialog->LoadingPageAddress(), u"res://Other.Name.exe/208");
+}
+
+TEST_F(LoginDialogTest, ResAddressesLeadToTheLoginAddressCaseSensitively) {
+  Paint();
+  Complete(u"res://zarek.exe/208");
+  ASSERT_EQ(Browser().navigations.size(), 2u);
+  EXPECT_EQ(Browser().navigations[1], kLogin);
+  Complete(u"RES://zarek.exe/208");
+  Complete(u"res://zarek.exe/999?error=1");  // never a hand-over
+  ASSERT_EQ(Browser().navigations.size(), 3u);
+  EXPECT_EQ(Browser().navigations[2], kLogin);
+  EXPECT_FALSE(dialog->GameHasWindow());
+}
+
+TEST_F(LoginDialogTest, OrdinaryPagesDoNothing) {
+  Paint();
+  for (const char16_t* address : {u"http://site/Error?x=1&serverid=3&", u"error://x?&serverid=3&",
+                                  u"http://site/lander/zarek", u""}) {
+    Complete(address);
+  }
+  EXPECT_EQ(Browser().navigations.size(), 1u);
+  EXPECT_FALSE(dialog->GameHasWindow());
+}
+
+TEST_F(LoginDialogTest, HandOverHidesTheLoginWindowsAndEntersTheGame) {
+  sim.workArea = {0, 0, 1920, 1040};
+  Paint();
+  Browser().LoadDocument(true);
+  Complete(u"http://site/error?x=1&serverid=17&gameaddress=S1&y=2");
+  EXPECT_EQ(Browser().onBeforeUnloadCleared, 1);
+  EXPECT_EQ(Browser().navigations.back(), kLogin);
+  EXPECT_FALSE(Dialog().IsVisible());
+  EXPECT_FALSE(owner.window()->IsVisible());
+  EXPECT_EQ(dialog->playAddress(), kPortal + u"/game/play/108/17?ismicroclient=yes");
+  EXPECT_EQ(dialog->game.titleText, u"S1");
+  EXPECT_EQ(dialog->game.movieParameters, u"x=1&serverid=17&gameaddress=S1&y=2");
+  ASSERT_TRUE(dialog->GameHasWindow());
+  SimWindow& game = SimPlatform::Of(*dialog->game.window());
+  EXPECT_TRUE(game.IsVisible());
+  EXPECT_EQ(game.Owner(), dialog->window());
+  EXPECT_TRUE(dialog->game.maximized);  // ResetPlacement ran
+  EXPECT_EQ(dialog->game.restoreRect, (Rect{210, 70, 1710, 970}));
+}
+
+TEST_F(LoginDialogTest, ValueCutRulesForServerAndGameAddress) {
+  Paint();
+  Complete(u"http://site/error?a=1&gameaddress=G&serverid=17");  // last: empty id
+  EXPECT_EQ(dialog->playAddress(), kPortal + u"/game/play/108/?ismicroclient=yes");
+  EXPECT_EQ(dialog->game.titleText, u"G");
+  Complete(u"http://site/error?serverid=5&gameaddress=H&z");  // first key not recognised
+  EXPECT_EQ(dialog->playAddress(), kPortal + u"/game/play/108/?ismicroclient=yes");
+  EXPECT_EQ(dialog->game.titleText, u"H");
+  Complete(u"http://site/error&serverid=9&x");  // no "?": the whole address is the query
+  EXPECT_EQ(dialog->playAddress(), kPortal + u"/game/play/108/9?ismicroclient=yes");
+  EXPECT_EQ(dialog->game.movieParameters, u"http://site/error&serverid=9&x");
+}
+
+TEST_F(LoginDialogTest, SecondHandOverReusesTheGameWindowWithoutMovingIt) {
+  Paint();
+  Complete(u"http://site/error?x&serverid=1&gameaddress=A&y");
+  Window* first = dialog->game.window();
+  first->MoveWindow(5, 6, 800, 600, false);
+  Complete(u"http://site/error?x&serverid=2&gameaddress=B&y");
+  EXPECT_EQ(dialog->game.window(), first);
+  // ResetPlacement runs again (it maximises onto the work area), but the
+  // hand-over's own move onto the work area is not repeated.
+  EXPECT_EQ(dialog->playAddress(), kPortal + u"/game/play/108/2?ismicroclient=yes");
+  EXPECT_EQ(dialog->game.titleText, u"B");
+}
+
+TEST_F(LoginDialogTest, SubFrameHandOverCountsLikeTheTopPage) {
+  Paint();
+  Complete(u"http://site/frame.html?embed=errorpage&serverid=4&gameaddress=F&end");
+  EXPECT_TRUE(dialog->GameHasWindow());
+  EXPECT_EQ(dialog->playAddress(), kPortal + u"/game/play/108/4?ismicroclient=yes");
+}
+
+TEST_F(LoginDialogTest, HandOverWithoutDocumentSkipsOnlyTheDocumentStep) {
+  Paint();
+  SimBrowser& b = Browser();
+  b.hasDocument = false;
+  // The event itself marks a document; take it away as a browser without one would.
+  dialog->OnDocumentComplete(1000, u"http://site/error?x&serverid=8&gameaddress=N&y");
+  EXPECT_EQ(b.navigations.size(), 1u);  // no return navigation
+  EXPECT_EQ(b.onBeforeUnloadCleared, 0);
+  EXPECT_TRUE(dialog->GameHasWindow());
+}
+
+TEST_F(LoginDialogTest, OtherControlIdsAreIgnored) {
+  Paint();
+  dialog->OnDocumentComplete(1001, u"http://site/error?x&serverid=8&y");
+  EXPECT_FALSE(dialog->GameHasWindow());
+}
+
+TEST_F(LoginDialogTest, PressIsForwardedToTheSkinUnchanged) {
+  dialog->window()->Send(WM_LBUTTONDOWN, 1, MakePointParam(50, 31));
+  ASSERT_FALSE(owner.received.empty());
+  const auto& last = owner.received.back();
+  EXPECT_EQ(last.message, WM_LBUTTONDOWN);
+  EXPECT_EQ(PointFromParam(last.lParam), (Point{50, 31}));
+}
+
+TEST_F(LoginDialogTest, CloseIsForwardedToTheSkinAndHidesTheDialog) {
+  Paint();
+  dialog->window()->Send(WM_CLOSE, 0, 0);
+  EXPECT_EQ(sim.modalResult, IDCANCEL);
+  EXPECT_FALSE(Dialog().IsVisible());
+}
+
+TEST_F(LoginDialogTest, EscapeIsDroppedUntilAGameWindowExistsAndEnterReachesThePage) {
+  Paint();
+  EXPECT_TRUE(sim.PressKey(*dialog->window(), VK_ESCAPE));
+  EXPECT_FALSE(sim.PressKey(*dialog->window(), VK_RETURN));
+  Complete(u"http://site/error?x&serverid=1&y");
+  EXPECT_FALSE(sim.PressKey(*dialog->window(), VK_ESCAPE));
+}
+
+TEST(HandOverAddresses, HostileAddressesAreHandledWithoutSurprises) {
+  using login::ClassifyCompletedAddress;
+  using login::CompletedPage;
+  EXPECT_EQ(ClassifyCompletedAddress(u"res:/"), CompletedPage::Ordinary);
+  EXPECT_EQ(ClassifyCompletedAddress(u"error"), CompletedPage::Ordinary);
+  EXPECT_EQ(ClassifyCompletedAddress(u"xerror"), CompletedPage::HandOver);
+  EXPECT_EQ(ClassifyCompletedAddress(std::u16string(1 << 20, u'e') + u"rror"), CompletedPage::HandOver);
+  EXPECT_EQ(login::QueryOf(u"a?b?c"), u"b?c");
+  EXPECT_EQ(login::QueryOf(u"?"), u"");
+  EXPECT_EQ(login::PlayAddress(u"h:1", u"%E4%B8%AD"), u"http://h:1/game/play/108/%E4%B8%AD?ismicroclient=yes");
+}
+
+}  // namespace
