@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <vector>
 #include <unistd.h>
 
 namespace tessary::update {
@@ -71,15 +72,18 @@ public:
         return true;
     }
 
-    // Closes the file; false when the last writes did not reach it.
+    // Writes what is gathered and closes the file; false when any of it
+    // did not reach the file.
     bool CloseFile() {
         if (fd_ < 0) return true;
+        const bool flushed = Flush();
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
-        return closed;
+        return flushed && closed;
     }
 
     void RemovePartialFile() {
+        pending_.clear();
         CloseFile();
         if (created_) {
             std::error_code ignored;
@@ -103,7 +107,23 @@ private:
                 return false;
             }
             if (!OpenFile()) return false;
+            pending_.reserve(kWriteBatch);
         }
+        // The chunks of up to chunkSize bytes are gathered and written in
+        // batches: one system call per batch instead of one per chunk.
+        if (pending_.size() + size > kWriteBatch && !Flush()) return false;
+        if (size >= kWriteBatch) return WriteAll(data, size);
+        pending_.insert(pending_.end(), data, data + size);
+        return true;
+    }
+
+    bool Flush() {
+        const bool written = WriteAll(pending_.data(), pending_.size());
+        pending_.clear();
+        return written;
+    }
+
+    bool WriteAll(const char* data, size_t size) {
         while (size > 0) {
             const ssize_t written = ::write(fd_, data, size);
             if (written < 0) {
@@ -117,11 +137,14 @@ private:
         return true;
     }
 
+    static constexpr size_t kWriteBatch = 256 * 1024;
+
     CURL* curl_;
     const std::filesystem::path& target_;
     std::chrono::milliseconds stallTimeout_;
     Clock::time_point lastActivity_;
     int fd_ = -1;
+    std::vector<char> pending_;
     bool created_ = false;
     bool receivedBody_ = false;
     bool stalled_ = false;

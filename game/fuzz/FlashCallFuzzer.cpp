@@ -43,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Answer the close question Yes now and then, so the window also goes away.
   world.sim.messageBoxAnswers = {size % 3 == 0 ? platform::IDYES : platform::IDNO};
   world.game->OnFlashCall(veloraGame::kPlayerId, request);
+  world.sim.PumpPosted();
   world.sim.debugOutput.clear();
   world.sim.messageBoxes.clear();
   world.sim.log.clear();

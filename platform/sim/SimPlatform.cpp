@@ -262,6 +262,8 @@ void SimPlatform::PumpPosted() {
     posted_.pop_front();
     p.window->Send(p.message, p.wParam, p.lParam);
   }
+  // Destroyed windows are released once no message of theirs is being handled.
+  graveyard_.clear();
 }
 
 bool SimPlatform::PressKey(Window& window, WPARAM virtualKey, const void* target, PlayerControl* player) {

@@ -131,7 +131,8 @@ class SimPlatform final : public Platform {
   std::unique_ptr<Surface> LoadPngResource(int number) const override;
   std::unique_ptr<Surface> LoadBitmapResource(int number) const override;
 
-  // Delivers posted messages in order until none are left.
+  // Delivers posted messages in order until none are left, then releases
+  // destroyed windows.
   void PumpPosted();
   // A key press addressed to a window or to a control inside it: offered to
   // the control's own pre-translation and then along the owner chain. True
