@@ -615,11 +615,10 @@ void GtkDialogWindow::UpdateShape() {
 Surface& GtkDialogWindow::WindowSurface() {
   const int width = std::max(1, impl_->rect.Width());
   const int height = std::max(1, impl_->rect.Height());
-  if (!impl_->surface || impl_->surface->Width() != width || impl_->surface->Height() != height) {
-    auto fresh = Surface::Create(width, height);
-    if (fresh && impl_->surface) fresh->CopyFrom(*impl_->surface);
-    impl_->surface = std::move(fresh);
-  }
+  // A new size starts from a clean image; the handler paints it anew at
+  // the WM_PAINT the size change brings.
+  if (!impl_->surface || impl_->surface->Width() != width || impl_->surface->Height() != height)
+    impl_->surface = Surface::Create(width, height);
   return *impl_->surface;
 }
 

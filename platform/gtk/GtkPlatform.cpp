@@ -1,5 +1,8 @@
 #include "platform/gtk/GtkPlatform.h"
 
+#include <fontconfig/fontconfig.h>
+#include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -16,8 +19,41 @@
 #endif
 
 namespace platform::gtk {
+namespace {
 
-GtkPlatform::GtkPlatform() = default;
+// The program's fonts carry Windows names; "宋体" (SimSun) is the title
+// font. Map it to the CJK faces a Linux desktop has, so Chinese titles and
+// questions render with it.
+constexpr char kFontAliases[] = R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <alias binding="same">
+    <family>宋体</family>
+    <prefer>
+      <family>WenQuanYi Zen Hei</family>
+      <family>Noto Sans CJK SC</family>
+      <family>Noto Serif CJK SC</family>
+      <family>AR PL UMing CN</family>
+    </prefer>
+  </alias>
+  <alias binding="same">
+    <family>MS Shell Dlg</family>
+    <prefer><family>sans-serif</family></prefer>
+  </alias>
+</fontconfig>
+)";
+
+void AddFontAliases() {
+  FcConfig* config = FcConfigGetCurrent();
+  if (!FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kFontAliases), FcFalse)) return;
+  FcConfigBuildFonts(config);
+  // Pango caches what fontconfig said; let it see the new aliases.
+  if (PangoFontMap* map = pango_cairo_font_map_get_default()) pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(map));
+}
+
+}  // namespace
+
+GtkPlatform::GtkPlatform() { AddFontAliases(); }
 
 GtkPlatform::~GtkPlatform() {
   if (postedSource_) g_source_remove(postedSource_);
