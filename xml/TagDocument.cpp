@@ -187,6 +187,8 @@ bool TagDocument::enterElement() {
 }
 
 bool TagDocument::leaveElement() {
+  if (options_ & kWriteFileMode)
+    return closeElementsInFile(-1); // TagDocumentFiles.cpp: writes the end tag
   if (parentIndex_ == 0)
     return false;
   childIndex_ = currentIndex_;
@@ -395,6 +397,8 @@ int32_t TagDocument::allocateRecord() {
 }
 
 bool TagDocument::appendElement(const char16_t* name, const char16_t* text, uint32_t mode) {
+  if (options_ & kWriteFileMode)
+    return appendElementToFile(name, text, mode); // TagDocumentFiles.cpp
   if (fileMode() || parentIndex_ != 0 || name == nullptr || name[0] == 0)
     return false;
   if (elements_->capacity() == 0)

@@ -89,6 +89,21 @@ public:
   // which records are written into a result log (records about it would recurse).
   static std::unique_ptr<TagDocument> forResultLog();
 
+  // ------------------------------------------------ file modes (TagDocumentFiles.cpp)
+  // Read-file mode (kReadFileMode): the file is read in chunks, converted to UTF-16 and
+  // indexed as it comes in; the document is then walked as after loadString.
+  // Write-file mode (kWriteFileMode): appendElement writes into the innermost element left
+  // open (kAppendStartTagOnly), appendElement("/name") or leaveElement() writes its end
+  // tag, and finished elements go to the file in chunks. encoding null or empty: the
+  // file's byte-order mark or declaration decides (reading), the text's declaration or
+  // UTF-8 (writing). chunkSize 0: 64 KiB. False when the file cannot be opened.
+  static constexpr uint32_t kAppendStartTagOnly = 0x10;
+  static constexpr uint32_t kAppendAsChild = 0x4000;
+  bool openFile(const char16_t* path, uint32_t mode, const char16_t* encoding = nullptr,
+                int32_t chunkSize = 0);
+  // Ends the file mode; in write-file mode closes what is open and writes the rest.
+  bool closeFile();
+
 protected:
   // Steps 4-6 of loadString: index the text held now and report well-formedness.
   // The file layer calls it after it has loaded the first chunk in read-file mode.
@@ -113,6 +128,11 @@ private:
   const std::vector<AttributeToken>* currentAttributes(int32_t* tagNameEnd = nullptr) const;
   void forgetAttributes() const { attributesOf_ = -1; }
   int32_t allocateRecord();
+  // Write-file mode (TagDocumentFiles.cpp).
+  bool appendElementToFile(const char16_t* name, const char16_t* text, uint32_t mode);
+  bool closeElementsInFile(int32_t depth);
+  bool writeFinishedText(bool everything);
+  int32_t takeRecordForFile();
   void shiftAfterEdit(int32_t editedIndex, int32_t editOffset, int32_t delta);
 
   std::u16string text_;

@@ -400,6 +400,14 @@ void TextFileStream::appendToDocumentLog() {
   }
 }
 
+bool TextFileStream::readInto() {
+  if (!text_ || atEnd()) return !failed_;
+  const bool read = readChunk(*text_);
+  appendToDocumentLog();
+  if (!read) failed_ = true;
+  return read;
+}
+
 bool TextFileStream::refill(const char16_t*& text, int32_t& length, int32_t keepFrom,
                             int32_t& dropped) {
   dropped = 0;

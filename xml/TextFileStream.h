@@ -4,7 +4,10 @@
 #include <memory>
 #include <string>
 
+#include <vector>
+
 #include "xml/FileModeStream.h"
+#include "xml/WrittenTagStack.h"
 
 class IconvCodec;
 
@@ -54,6 +57,8 @@ class TextFileStream : public FileModeStream {
   // needed offset is dropped when the next chunk comes in.
   void feed(std::u16string* text, std::u16string* documentLog, bool retainText);
   bool refill(const char16_t*& text, int32_t& length, int32_t keepFrom, int32_t& dropped) override;
+  // Reads the next chunk into the fed text and log; false when the read failed.
+  bool readInto();
 
   // Converts and writes `count` units of text (-1: up to the first NUL). A
   // high surrogate at the very end waits for the next chunk. False when the
@@ -61,6 +66,11 @@ class TextFileStream : public FileModeStream {
   bool writeChunk(const char16_t* text, int32_t count) override;
   // Writes what still waits and closes the file; false when that failed.
   bool finishWriting();
+
+  // Write-file mode's bookkeeping, kept here with the file: the elements left
+  // open, and the records whose text has not been written yet, in order.
+  WrittenTagStack& openTags() { return openTags_; }
+  std::vector<int32_t>& unwrittenRecords() { return unwrittenRecords_; }
 
   const std::u16string& chunkLog() const override { return log_; }
   int flags() const { return flags_; }
@@ -116,4 +126,6 @@ class TextFileStream : public FileModeStream {
   bool encodingSettled_ = false;
   bool byteOrderMarkWritten_ = false;
   std::u16string waiting_;  // a high surrogate whose partner comes with the next chunk
+  WrittenTagStack openTags_;
+  std::vector<int32_t> unwrittenRecords_;
 };
