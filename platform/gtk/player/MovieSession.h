@@ -1,0 +1,88 @@
+#pragma once
+// A host player's use of the movie player's web view: one fresh Ruffle
+// player in a warm bridge page, shown in a widget of the session's own that
+// the host puts into its window.
+//
+// Web views with a loaded bridge page are kept in a small pool: a session
+// borrows one (the idle one when there is one, a new one otherwise) and
+// gives it back when it ends, after the page has dropped the session's
+// Ruffle player. So a player made right after another one (the game reloads
+// by destroying its player and making a new one) finds Ruffle's module
+// compiled already.
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/gtk/player/BridgeView.h"
+#include "platform/gtk/player/ExternalValue.h"
+
+namespace platform::gtk {
+
+// How one movie is loaded, in the player's terms.
+struct MovieSettings {
+  std::string address;  // absolute http(s)
+  std::u16string flashVars;
+  bool menu = true;
+  bool allowFullScreen = false;
+  bool scriptAccess = false;
+  std::u16string wmode;                    // as written; unknown values play as "window"
+  std::optional<std::uint32_t> background;  // 0xRRGGBB; none: the movie's own colour
+};
+
+// The script that loads the settings into session's page.
+std::string MovieLoadScript(std::uint64_t session, const MovieSettings& settings);
+
+class MovieSession {
+ public:
+  // How long a call into the movie may take before the host stops waiting.
+  static constexpr guint kCallTimeoutMs = 5000;
+
+  explicit MovieSession(MovieSessionEvents& events);
+  ~MovieSession();
+  MovieSession(const MovieSession&) = delete;
+  MovieSession& operator=(const MovieSession&) = delete;
+
+  // The session's widget (the web view inside it), for the host's window.
+  GtkWidget* Widget() const { return frame_; }
+  std::uint64_t Id() const { return id_; }
+
+  void Load(const MovieSettings& settings);
+  void Unload();
+  void Play();
+  void Stop();
+  void Focus();
+
+  // Calls a callback the movie registered and waits for its answer, running
+  // the main loop meanwhile (at most kCallTimeoutMs). nullopt when the movie
+  // has no such callback, the callback threw, no answer came in time, or the
+  // session ended while waiting (then nothing of the session is touched).
+  std::optional<ExternalValue> Call(const std::u16string& name, const std::vector<ExternalValue>& arguments);
+
+ private:
+  struct PendingCall;
+  static void OnFrameDestroyed(GtkWidget*, gpointer self);
+
+  std::shared_ptr<BridgeView> bridge_;
+  std::uint64_t id_;
+  GtkWidget* frame_ = nullptr;
+  bool frameDestroyed_ = false;
+  std::vector<std::weak_ptr<PendingCall>> waiting_;
+};
+
+// Makes sure one bridge page is loaded and its Ruffle warmed up, so that
+// even the first player of the program starts quickly. Call it once the
+// program's first window is up.
+void PrewarmMoviePlayer();
+// Whether the idle page has finished warming up (for measurements).
+bool MoviePlayerWarm();
+// Clears the movie player's HTTP caches (movies and their files).
+void ClearMoviePlayerCaches();
+// Drops the idle page and the web context; sessions must have ended.
+void ShutdownMoviePlayer();
+
+}  // namespace platform::gtk

@@ -1,0 +1,227 @@
+// The bridge page's half of the movie player: it hosts one Ruffle player at a
+// time for the host program's player control that owns the page (a
+// "session"), hands the movie's external calls and load events to the host,
+// and runs the host's calls into the movie.
+//
+// The page outlives the host's players: Ruffle's WebAssembly module is
+// compiled once per page, and every player the host creates gets a fresh
+// Ruffle player element (fresh instance, fresh settings, no callbacks of an
+// older movie) in the same page.
+//
+// Written against Ruffle 0.6.0 (see package.json); the two places that
+// depend on its inner workings are marked "Ruffle 0.6.0".
+"use strict";
+
+(() => {
+  const MAX_DEPTH = 64;
+
+  function post(message) {
+    try {
+      window.webkit.messageHandlers.tessaryPlayer.postMessage(message);
+    } catch (e) {
+      // No host (the page opened on its own): nothing to tell.
+    }
+  }
+
+  // Ruffle's log lines and the page's own errors go to the host's debug log.
+  let calling = false;
+  let callbackFailed = false;
+  for (const level of ["log", "info", "warn", "error"]) {
+    const original = console[level];
+    console[level] = function (...parts) {
+      const text = parts.map(String).join(" ");
+      // Ruffle 0.6.0 reports a movie callback that threw only in its log.
+      if (calling && text.includes("Error in AVM2 external interface callback")) callbackFailed = true;
+      post({ session: 0, kind: "log", level, text });
+      return original.apply(console, parts);
+    };
+  }
+  window.addEventListener("error", (event) =>
+    post({ session: 0, kind: "log", level: "error", text: String(event.message) }));
+  window.addEventListener("unhandledrejection", (event) =>
+    post({ session: 0, kind: "log", level: "error", text: String(event.reason) }));
+
+  // A copy made only of what the player's call form knows: undefined, null,
+  // booleans, numbers, strings, arrays and plain objects, nested at most
+  // MAX_DEPTH deep (deeper, and anything else, becomes null).
+  function plain(value, depth) {
+    if (value === undefined || value === null) return value;
+    const type = typeof value;
+    if (type === "boolean" || type === "number" || type === "string") return value;
+    if (type !== "object" || depth >= MAX_DEPTH) return null;
+    if (Array.isArray(value)) {
+      const out = [];
+      for (let i = 0; i < value.length; i++) out.push(plain(value[i], depth + 1));
+      return out;
+    }
+    const out = {};
+    for (const key of Object.keys(value)) {
+      Object.defineProperty(out, key, {
+        value: plain(value[key], depth + 1), enumerable: true, writable: true, configurable: true,
+      });
+    }
+    return out;
+  }
+
+  // An object from [key, value] pairs, every key a plain own property.
+  function object(pairs) {
+    const out = {};
+    for (const [key, value] of pairs) {
+      Object.defineProperty(out, key, { value, enumerable: true, writable: true, configurable: true });
+    }
+    return out;
+  }
+
+  let session = 0;
+  let element = null;
+  let wantPlaying = true;
+
+  // Ruffle 0.6.0 performs the movie's ExternalInterface.call(name, ...args)
+  // as  new Function(`return (${name})(...arguments);`)(...args),  that is,
+  // it evaluates the name as script in the page, so only names that happen
+  // to be defined here would get through. Every call must reach the host
+  // with its name exactly as the movie wrote it, whatever the name holds:
+  // the Function constructor is wrapped, and a body of exactly that shape
+  // yields a function that hands the raw name and the arguments to the host.
+  // Nothing of the name is ever evaluated. The movie gets null back (the
+  // host never answers a call). Every other use of Function is untouched.
+  const CALL_PREFIX = "return (";
+  const CALL_SUFFIX = ")(...arguments);";
+  const NativeFunction = Function;
+  globalThis.Function = new Proxy(NativeFunction, {
+    construct(target, args, newTarget) {
+      const body = args.length === 1 ? args[0] : undefined;
+      if (typeof body === "string" && body.length >= CALL_PREFIX.length + CALL_SUFFIX.length &&
+          body.startsWith(CALL_PREFIX) && body.endsWith(CALL_SUFFIX)) {
+        const name = body.slice(CALL_PREFIX.length, body.length - CALL_SUFFIX.length);
+        const caller = session;
+        return function () {
+          post({ session: caller, kind: "call", name, args: plain(Array.from(arguments), 0) });
+          return null;
+        };
+      }
+      return Reflect.construct(target, args, newTarget);
+    },
+  });
+
+  function removeElement() {
+    if (element) {
+      element.remove();  // Ruffle destroys its instance when the element leaves the page
+      element = null;
+    }
+  }
+
+  // A fresh Ruffle instance before any movie is asked for, so that the first
+  // real load does not wait for the module to compile: an empty movie
+  // (a version 10 header, FileAttributes with ActionScript 3, one frame).
+  const EMPTY_MOVIE = [
+    0x46, 0x57, 0x53, 0x0a, 0x1f, 0x00, 0x00, 0x00, 0x78, 0x00, 0x03, 0xe8, 0x00, 0x00, 0x0b, 0xb8,
+    0x00, 0x00, 0x1e, 0x01, 0x00, 0x44, 0x11, 0x08, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00,
+  ];
+  let warmer = null;
+  function warmUp() {
+    if (warmer || element || !window.RufflePlayer) return;
+    warmer = window.RufflePlayer.newest().createPlayer();
+    warmer.className = "warming";
+    document.body.appendChild(warmer);
+    const done = () => {
+      if (warmer) warmer.remove();
+      warmer = null;
+      post({ session: 0, kind: "warm" });
+    };
+    warmer.addEventListener("loadeddata", done);
+    warmer.ruffle().load({
+      data: new Uint8Array(EMPTY_MOVIE), splashScreen: false, unmuteOverlay: "hidden", autoplay: "on",
+      allowScriptAccess: false, logLevel: "error", warnOnUnsupportedContent: false,
+    }).catch(done);
+  }
+
+  window.tessaryPlayer = {
+    object,
+
+    // The host's player `id` owns the page from now on; whatever an earlier
+    // one left is gone.
+    open(id) {
+      removeElement();
+      session = id;
+      wantPlaying = true;
+      return true;
+    },
+
+    close(id) {
+      if (id !== session) return false;
+      removeElement();
+      session = 0;
+      return true;
+    },
+
+    // Loads a movie into a fresh Ruffle player; settings as Ruffle names them.
+    load(id, settings) {
+      if (id !== session || !window.RufflePlayer) return false;
+      removeElement();
+      const player = window.RufflePlayer.newest().createPlayer();
+      element = player;
+      player.addEventListener("loadedmetadata", () => {
+        if (element === player) post({ session: id, kind: "state", state: 3 });
+      });
+      player.addEventListener("loadeddata", () => {
+        if (element === player) post({ session: id, kind: "state", state: 4 });
+      });
+      document.body.appendChild(player);
+      player.ruffle().load(Object.assign({
+        autoplay: "on", splashScreen: false, unmuteOverlay: "hidden", upgradeToHttps: false,
+        warnOnUnsupportedContent: false, showSwfDownload: false, logLevel: "error", polyfills: false,
+        letterbox: "fullscreen", openUrlMode: "allow", allowNetworking: "all",
+      }, settings)).then(() => {
+        if (element === player && !wantPlaying) player.ruffle().suspend();
+      }, (error) => post({ session: id, kind: "log", level: "error", text: "load failed: " + error }));
+      return true;
+    },
+
+    play(id) {
+      if (id !== session) return false;
+      wantPlaying = true;
+      if (element) element.ruffle().resume();
+      return true;
+    },
+
+    stop(id) {
+      if (id !== session) return false;
+      wantPlaying = false;
+      if (element) element.ruffle().suspend();
+      return true;
+    },
+
+    focus(id) {
+      if (id === session && element) element.focus();
+      return true;
+    },
+
+    // Calls a callback the current movie registered with
+    // ExternalInterface.addCallback. Ruffle 0.6.0 makes each one an own
+    // property of the player element; the element's own methods (play,
+    // load ...) are not callbacks. found: the callback exists; failed: it
+    // threw (Ruffle only logs that).
+    call(id, name, args) {
+      if (id !== session || !element || !Object.prototype.hasOwnProperty.call(element, name)) {
+        return { found: false };
+      }
+      const callback = element[name];
+      if (typeof callback !== "function") return { found: false };
+      calling = true;
+      callbackFailed = false;
+      try {
+        const value = plain(callback(...args), 0);
+        return { found: true, failed: callbackFailed, value };
+      } catch (e) {
+        return { found: true, failed: true };
+      } finally {
+        calling = false;
+      }
+    },
+  };
+
+  window.RufflePlayer = window.RufflePlayer || {};
+  window.RufflePlayer.config = { polyfills: false };
+  window.addEventListener("load", () => setTimeout(warmUp, 0));
+})();
