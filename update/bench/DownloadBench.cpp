@@ -1,0 +1,253 @@
+// Downloads one large file from loopback with DownloadToFile and with the
+// curl command-line tool in the same run, from the same server, and prints
+// the ratio of their times (below 1: DownloadToFile is faster).
+//
+// Servers: 0 = our sendfile server (the client is the bottleneck),
+//          1 = python3 -m http.server (a typical plain web server).
+#include "update/DownloadToFile.h"
+#include "update/PosixUpdateEnvironment.h"
+#include "update/tests/LoopbackHttpServer.h"
+#include "update/tests/RecordingEnvironment.h"
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tessary::update;
+
+constexpr size_t kFileSize = 400u * 1024 * 1024;
+
+double Seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// Runs a program with its output and errors silenced; waits for it unless
+// started is given.
+int RunProgram(std::vector<std::string> arguments, pid_t* started = nullptr,
+               double* cpuSeconds = nullptr) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int error = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) return -1;
+    if (started) {
+        *started = child;
+        return 0;
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    if (cpuSeconds) *cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+uint16_t FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The large file and the two servers, made once for the whole run.
+class Fixture {
+public:
+    Fixture() {
+        source_ = folder_.Path() / "large.bin";
+        std::ofstream out(source_, std::ios::binary);
+        std::mt19937_64 random(42);
+        std::vector<uint64_t> block(1 << 17);
+        for (size_t written = 0; written < kFileSize; written += block.size() * 8) {
+            for (uint64_t& word : block) word = random();
+            out.write(reinterpret_cast<const char*>(block.data()),
+                      static_cast<std::streamsize>(block.size() * 8));
+        }
+        out.close();
+        // Written back now, so that the first measurement does not pay for it.
+        const int fd = ::open(source_.c_str(), O_RDONLY);
+        ::fsync(fd);
+        ::close(fd);
+        server_.Serve("/large.bin", testing::Reply{.file = source_});
+
+        pythonPort_ = FreePort();
+        const std::string port = std::to_string(pythonPort_);
+        if (RunProgram({"python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+                        folder_.Path().string(), port},
+                       &python_) == 0) {
+            for (int i = 0; i < 200 && !Accepts(pythonPort_); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+    }
+
+    ~Fixture() {
+        if (python_ > 0) {
+            ::kill(python_, SIGTERM);
+            ::waitpid(python_, nullptr, 0);
+        }
+    }
+
+    std::string Address(int server) const {
+        if (server == 0) return server_.Address("/large.bin");
+        return "http://127.0.0.1:" + std::to_string(pythonPort_) + "/large.bin";
+    }
+    bool PythonRunning() const { return python_ > 0 && Accepts(pythonPort_); }
+    fs::path Target() const { return folder_.Path() / "download.bin"; }
+
+private:
+    testing::TemporaryFolder folder_;
+    testing::LoopbackHttpServer server_;
+    fs::path source_;
+    uint16_t pythonPort_ = 0;
+    pid_t python_ = -1;
+};
+
+Fixture& Shared() {
+    static Fixture fixture;
+    return fixture;
+}
+
+// Seconds and downloads per client and server, for the closing ratio.
+struct Totals {
+    double seconds = 0;
+    double cpuSeconds = 0;  // of the downloading client alone
+    int64_t downloads = 0;
+};
+std::map<std::pair<std::string, int>, Totals> totals;
+
+template <typename Fetch>
+void Measure(benchmark::State& state, const std::string& client, Fetch fetch) {
+    Fixture& fixture = Shared();
+    const int server = static_cast<int>(state.range(0));
+    if (server == 1 && !fixture.PythonRunning()) {
+        state.SkipWithError("python3 http.server is not running");
+        return;
+    }
+    const std::string address = fixture.Address(server);
+    double seconds = 0;
+    double cpuSeconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(fixture.Target());
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        double cpu = 0;
+        const bool ok = fetch(address, fixture.Target(), cpu);
+        cpuSeconds += cpu;
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!ok || fs::file_size(fixture.Target()) != kFileSize) {
+            state.SkipWithError("download failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+    Totals& sum = totals[{client, server}];
+    sum.seconds += seconds;
+    sum.cpuSeconds += cpuSeconds;
+    state.counters["client_cpu_ms"] =
+        benchmark::Counter(cpuSeconds * 1000 / static_cast<double>(state.iterations()));
+    sum.downloads += state.iterations();
+}
+
+void BM_DownloadToFile(benchmark::State& state) {
+    PosixUpdateEnvironment environment(nullptr, nullptr);
+    const DownloadOptions options;  // the product's: chunks of 10240 bytes
+    Measure(state, "DownloadToFile",
+            [&](const std::string& address, const fs::path& target, double& cpu) {
+                // The client is this thread; the loopback server has threads of its own.
+                const double start = ThreadCpuSeconds();
+                const bool ok = DownloadToFile(std::u16string(address.begin(), address.end()),
+                                               target, environment, options);
+                cpu = ThreadCpuSeconds() - start;
+                return ok;
+            });
+}
+
+void BM_CurlCommand(benchmark::State& state) {
+    Measure(state, "curl", [](const std::string& address, const fs::path& target, double& cpu) {
+        return RunProgram({"curl", "--silent", "--fail", "--output", target.string(), address},
+                          nullptr, &cpu) == 0;
+    });
+}
+
+BENCHMARK(BM_DownloadToFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()
+    ->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_CurlCommand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()
+    ->Iterations(3)->Repetitions(3);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Repetitions of both clients interleave, so that both see the same
+    // machine load and the same amount of page cache write-back.
+    std::vector<char*> arguments(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    arguments.insert(arguments.begin() + 1, interleave);
+    argc = static_cast<int>(arguments.size());
+    argv = arguments.data();
+    Shared();  // the file and the servers before any measurement
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (int server : {0, 1}) {
+        const auto ours = totals.find({"DownloadToFile", server});
+        const auto curl = totals.find({"curl", server});
+        if (ours == totals.end() || curl == totals.end()) continue;
+        const double oursMean = ours->second.seconds / static_cast<double>(ours->second.downloads);
+        const double curlMean = curl->second.seconds / static_cast<double>(curl->second.downloads);
+        const double oursCpu = ours->second.cpuSeconds / static_cast<double>(ours->second.downloads);
+        const double curlCpu = curl->second.cpuSeconds / static_cast<double>(curl->second.downloads);
+        std::printf("server %d (%s), per %zu MiB: DownloadToFile %.1f ms (client CPU %.1f ms), "
+                    "curl %.1f ms (client CPU %.1f ms); DownloadToFile/curl: time %.3f, CPU %.3f\n",
+                    server, server == 0 ? "sendfile" : "python3 http.server", kFileSize >> 20,
+                    oursMean * 1000, oursCpu * 1000, curlMean * 1000, curlCpu * 1000,
+                    oursMean / curlMean, oursCpu / curlCpu);
+    }
+    return 0;
+}
