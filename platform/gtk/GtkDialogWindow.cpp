@@ -87,6 +87,8 @@ struct GtkDialogWindow::Impl {
   bool paintQueued = false;
   Cursor cursor = Cursor::Arrow;
   const char* cursorName = "default";
+  bool buttonDown = false;
+  Point pressPoint;  // screen coordinates of the last left-button press
   DragLoop* drag = nullptr;
 };
 
@@ -194,6 +196,10 @@ struct GtkWindowEvents {
       return TRUE;
     }
     if (event->type != GDK_BUTTON_PRESS) return TRUE;
+    // A click may raise this window over the windows it owns; keep them on top.
+    self->platform_.RaiseOwnedWindows(self);
+    self->impl_->buttonDown = true;
+    self->impl_->pressPoint = {rx, ry};
     if (hit == HTCLIENT)
       self->Send(WM_LBUTTONDOWN, 1, MakePointParam(client.x, client.y));
     else if (hit != HTNOWHERE)
@@ -203,6 +209,7 @@ struct GtkWindowEvents {
 
   static gboolean OnButtonRelease(GtkWidget*, GdkEventButton* event, gpointer data) {
     auto* self = static_cast<GtkDialogWindow*>(data);
+    if (event->button == 1) self->impl_->buttonDown = false;
     if (self->impl_->drag) {
       g_main_loop_quit(self->impl_->drag->loop);
       return TRUE;
@@ -385,7 +392,9 @@ LRESULT GtkDialogWindow::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
       switch (wParam & 0xFFF0) {
         case SC_MINIMIZE: Show(SW_MINIMIZE); break;
         case SC_MOVE: {
-          const Point p = platform_.CursorPos();
+          // The drag starts where the button went down, however far the
+          // pointer has gone since.
+          const Point p = impl_->buttonDown ? impl_->pressPoint : platform_.CursorPos();
           DefaultProc(WM_NCLBUTTONDOWN, static_cast<WPARAM>(HTCAPTION), MakePointParam(p.x, p.y));
           break;
         }
@@ -410,7 +419,7 @@ LRESULT GtkDialogWindow::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
       Send(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
       DragLoop drag;
       drag.hit = hit;
-      drag.start = platform_.CursorPos();
+      drag.start = PointFromParam(lParam);
       drag.startRect = impl_->rect;
       drag.minimum = {std::max(1, limits.ptMinTrackSize.x), std::max(1, limits.ptMinTrackSize.y)};
       GdkCursor* cursor = gdk_cursor_new_from_name(gdk_display_get_default(), CursorName(hit));
@@ -429,7 +438,9 @@ LRESULT GtkDialogWindow::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
       if (cursor) g_object_unref(cursor);
       if (platform_.IsAlive(this)) {
         impl_->drag = nullptr;
+        impl_->buttonDown = false;
         gdk_seat_ungrab(seat);
+        platform_.RaiseOwnedWindows(this);
         // The pointer's position after the loop arrives as a mouse move.
         const Point p = platform_.CursorPos();
         GtkWindowEvents::SendMouseMove(this, p.x, p.y);
