@@ -20,13 +20,7 @@ using testing::TemporaryFolder;
 class PosixUpdateEnvironmentTest : public ::testing::Test {
 protected:
     TemporaryFolder folder;
-    std::vector<std::u16string> shown;
-    int closes = 0;
-    PosixUpdateEnvironment environment{
-        [this](const std::u16string& text, const std::u16string& caption) {
-            shown.push_back(caption + u": " + text);
-        },
-        [this] { ++closes; }};
+    PosixUpdateEnvironment environment{nullptr, nullptr};
 };
 
 TEST_F(PosixUpdateEnvironmentTest, ExecutableFolderIgnoresTheCurrentDirectory) {
@@ -95,16 +89,6 @@ TEST_F(PosixUpdateEnvironmentTest, TickCountIsTimeSinceBoot) {
     const auto expected = static_cast<uint32_t>(static_cast<uint64_t>(uptime * 1000));
     const uint32_t difference = environment.TickCount() - expected;  // modulo 2^32
     EXPECT_LT(difference, 2000u);
-}
-
-TEST_F(PosixUpdateEnvironmentTest, MessagesAndCloseGoToTheLoginDialog) {
-    environment.ShowMessage(u"text", u"caption");
-    environment.PostCloseToLoginDialog();
-    EXPECT_EQ(shown, std::vector<std::u16string>{u"caption: text"});
-    EXPECT_EQ(closes, 1);
-    PosixUpdateEnvironment unbound(nullptr, nullptr);
-    unbound.ShowMessage(u"text", u"caption");  // nothing bound: nothing happens
-    unbound.PostCloseToLoginDialog();
 }
 
 } // namespace
