@@ -11,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
