@@ -194,7 +194,12 @@ void veloraGame::LayoutPlayer() {
 
 void veloraGame::MinimizeToTray() {
   if (!window()) return;
-  window()->AddTrayIcon(kTrayIconId, WM_TRAY_NOTIFY, kIcon, u"Tessary");
+  // Without a notification area a hidden window could not be brought back:
+  // it is minimised instead.
+  if (!window()->AddTrayIcon(kTrayIconId, WM_TRAY_NOTIFY, kIcon, u"Tessary")) {
+    window()->Show(SW_MINIMIZE);
+    return;
+  }
   window()->Show(SW_HIDE);
 }
 

@@ -142,8 +142,9 @@ class Window {
   virtual void TrackPopupMenu(const res::MenuResource& menu, Point screenPoint) = 0;
 
   // Notification-area icon; clicks arrive as callbackMessage with the icon
-  // id and WM_LBUTTONUP or WM_RBUTTONUP.
-  virtual void AddTrayIcon(UINT id, UINT callbackMessage, int iconResource,
+  // id and WM_LBUTTONUP or WM_RBUTTONUP. False when the desktop has no
+  // notification area to put it in.
+  virtual bool AddTrayIcon(UINT id, UINT callbackMessage, int iconResource,
                            const std::u16string& tip) = 0;
   virtual void DeleteTrayIcon(UINT id) = 0;
 

@@ -198,6 +198,15 @@ TEST_F(GameWindowTest, TrayRoundTrip) {
   EXPECT_EQ(Game().trayIcons.count(128), 0u);
 }
 
+TEST_F(GameWindowTest, WithoutANotificationAreaTheTrayButtonMinimises) {
+  Enter();
+  Game().trayAvailable = false;
+  game->MinimizeToTray();
+  EXPECT_TRUE(Game().IsVisible());
+  EXPECT_TRUE(Game().minimized);
+  EXPECT_TRUE(Game().trayIcons.empty());
+}
+
 TEST_F(GameWindowTest, MenuButtonOpensTheMenuBelowIt) {
   Enter();
   const Rect r = Game().WindowRect();

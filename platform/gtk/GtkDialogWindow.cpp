@@ -1,6 +1,9 @@
 #include "platform/gtk/GtkDialogWindow.h"
 
+#include <gdk/gdkx.h>
+
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "platform/MessageRouting.h"
@@ -69,6 +72,18 @@ cairo_region_t* OpaqueRegion(const Surface& image) {
     }
   }
   return cairo_region_create_rectangles(runs.data(), static_cast<int>(runs.size()));
+}
+
+// Whether an XEmbed notification area (a system tray) runs on this screen:
+// only there can a status icon show. Desktops with only a status-notifier
+// host have none.
+bool HasNotificationArea() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!GDK_IS_X11_DISPLAY(display)) return false;
+  GdkScreen* screen = gdk_display_get_default_screen(display);
+  const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(gdk_x11_screen_get_screen_number(screen));
+  Display* xdisplay = gdk_x11_display_get_xdisplay(display);
+  return XGetSelectionOwner(xdisplay, XInternAtom(xdisplay, selection.c_str(), False)) != None;
 }
 
 }  // namespace
@@ -721,8 +736,9 @@ void GtkDialogWindow::TrackPopupMenu(const res::MenuResource& menu, Point screen
   g_object_unref(popup);
 }
 
-void GtkDialogWindow::AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) {
+bool GtkDialogWindow::AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) {
   DeleteTrayIcon(id);
+  if (!HasNotificationArea()) return false;
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   GtkStatusIcon* icon = platform_.IconPixbuf(iconResource)
                             ? gtk_status_icon_new_from_pixbuf(platform_.IconPixbuf(iconResource))
@@ -735,6 +751,7 @@ void GtkDialogWindow::AddTrayIcon(UINT id, UINT callbackMessage, int iconResourc
   g_object_set_data(G_OBJECT(icon), "tessary-message", GUINT_TO_POINTER(callbackMessage));
   g_signal_connect(icon, "button-release-event", G_CALLBACK(GtkWindowEvents::OnTrayRelease), this);
   impl_->trayIcons[id] = icon;
+  return true;
 }
 
 void GtkDialogWindow::DeleteTrayIcon(UINT id) {

@@ -56,7 +56,7 @@ class GtkDialogWindow final : public Window {
   std::unique_ptr<BrowserControl> CreateBrowser(int controlId, const Rect& rect) override;
   std::unique_ptr<PlayerControl> CreatePlayer(int controlId, const Rect& rect) override;
   void TrackPopupMenu(const res::MenuResource& menu, Point screenPoint) override;
-  void AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) override;
+  bool AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) override;
   void DeleteTrayIcon(UINT id) override;
 
   void Destroy() override;

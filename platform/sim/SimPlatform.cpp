@@ -181,8 +181,10 @@ void SimWindow::TrackPopupMenu(const res::MenuResource& menu, Point screenPoint)
   menus.push_back({&menu, screenPoint});
 }
 
-void SimWindow::AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) {
+bool SimWindow::AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) {
+  if (!trayAvailable) return false;
   trayIcons[id] = {callbackMessage, iconResource, tip};
+  return true;
 }
 
 void SimWindow::Destroy() {

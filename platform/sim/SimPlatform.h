@@ -58,7 +58,7 @@ class SimWindow final : public Window {
   std::unique_ptr<BrowserControl> CreateBrowser(int controlId, const Rect& rect) override;
   std::unique_ptr<PlayerControl> CreatePlayer(int controlId, const Rect& rect) override;
   void TrackPopupMenu(const res::MenuResource& menu, Point screenPoint) override;
-  void AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) override;
+  bool AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) override;
   void DeleteTrayIcon(UINT id) override { trayIcons.erase(id); }
 
   void Destroy() override;
@@ -91,6 +91,7 @@ class SimWindow final : public Window {
   std::map<int, Rect> children;
   std::map<UINT, TrayIcon> trayIcons;
   std::vector<MenuShown> menus;
+  bool trayAvailable = true;
   std::optional<ColorRef> colorKey;
   std::unique_ptr<Surface> layeredImage;  // the last image handed to UpdateLayered
   std::uint8_t layeredAlpha = 0;
