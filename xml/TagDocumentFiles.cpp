@@ -65,7 +65,7 @@ bool TagDocument::closeFile() {
   bool written = true;
   if (options_ & kWriteFileMode) {
     TextFileStream& file = fileOf(fileStream_.get());
-    written = closeElementsInFile(1);
+    if (file.openTags().depth() > 0) written = closeElementsInFile(1);
     currentIndex_ = 0;
     written = writeFinishedText(true) && written;
     if (!file.finishWriting()) {
@@ -225,12 +225,13 @@ bool TagDocument::writeFinishedText(bool everything) {
   for (const int32_t index : unwritten) {
     ElementRecord& record = elements_->at(index);
     record.start -= shift;
-    if (record.start >= 0) {
+    if (record.start < 0) record.flags |= kWrittenOut;
+    // A record is done with once the element is closed and all of it, end
+    // tag included, is in the file (its children are then done with too).
+    if (open.depthOf(index) != 0 || record.start + record.length > 0) {
       unwritten[kept++] = index;
       continue;
     }
-    record.flags |= kWrittenOut;
-    if (open.depthOf(index) != 0) continue;  // still open: its entry keeps it
     // A written child leaves its parent's list of children; children are
     // written in order, so it is the first one.
     ElementRecord& parent = elements_->at(record.parent);

@@ -3,6 +3,7 @@
 
 add_executable(tessary_xml_encoding_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/DeclaredEncodingTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/FileModeTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/TextEncodingNamesTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/TextEncodingConvertTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/TextEncodingIconvTest.cpp
