@@ -4,6 +4,7 @@
 #include "xml/FileModeStream.h"
 #include "xml/NameMatch.h"
 #include "xml/NodeScanner.h"
+#include "xml/OpenTagIndex.h"
 #include "xml/OpenTagStack.h"
 #include "xml/ResultLog.h"
 #include "xml/TagDocument.h"
@@ -21,7 +22,7 @@ public:
   Parser(ElementTable& table, int32_t& nextFreeIndex, std::u16string* resultLog,
          bool ignoreCase)
       : table_(table), nextFreeIndex_(nextFreeIndex), resultLog_(resultLog),
-        ignoreCase_(ignoreCase) {}
+        ignoreCase_(ignoreCase), index_(ignoreCase) {}
 
   int32_t run(NodeScanner& scanner);
 
@@ -32,6 +33,9 @@ private:
   // Closes the element on top of the stack as an unended start tag.
   void closeUnended(int32_t offset2);
   void fixMovedParents();
+  // Innermost open element the end tag closes (its depth), or 0 for a lone end tag.
+  int32_t matchingDepth(std::u16string_view endTagName);
+  void popEntry();
   bool logging() const { return resultLog_ != nullptr && resultLog_->size() < kResultLogLimit; }
 
   ElementTable& table_;
@@ -39,6 +43,7 @@ private:
   std::u16string* resultLog_; // null: faults are not recorded
   bool ignoreCase_;
   OpenTagStack stack_;
+  OpenTagIndex index_;
   int32_t current_ = 0;
   int32_t first_ = 0;
   int32_t baseLevel_ = 0;
@@ -97,6 +102,8 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
 
   if ((node.flags & kEmptyElementTag) == 0) {
     stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameLength());
+    if (index_.active())
+      index_.pushed(stack_);
     current_ = index;
   }
 }
@@ -104,16 +111,8 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
 void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
   const char16_t* name = scanner.text() + scanner.nameFirst();
   const int32_t nameLength = scanner.nameLength();
-  int32_t matched = 0;
-  for (int32_t d = stack_.depth(); d >= 1; --d) {
-    const OpenTagStack::Entry& entry = stack_.at(d);
-    if (name_match::matches(name, nameLength,
-                            std::u16string_view(stack_.nameOf(entry), entry.nameLength),
-                            ignoreCase_)) {
-      matched = d;
-      break;
-    }
-  }
+  const int32_t matched =
+      matchingDepth(std::u16string_view(name, static_cast<size_t>(nameLength)));
   if (matched == 0) {
     table_.at(0).flags |= kNotWellFormed;
     table_.at(current_).flags |= kHasError;
@@ -129,8 +128,39 @@ void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
   ElementRecord& record = table_.at(index);
   record.length = node.offset + node.length - record.start;
   table_.setEndTagLength(index, node.length);
-  stack_.pop();
+  popEntry();
   current_ = stack_.top().record;
+}
+
+int32_t Parser::matchingDepth(std::u16string_view endTagName) {
+  const auto closes = [&](int32_t depth) {
+    const OpenTagStack::Entry& entry = stack_.at(depth);
+    return name_match::matches(endTagName.data(), static_cast<int32_t>(endTagName.size()),
+                               std::u16string_view(stack_.nameOf(entry), entry.nameLength),
+                               ignoreCase_);
+  };
+  const int32_t depth = stack_.depth();
+  if (depth == 0)
+    return 0;
+  if (closes(depth))
+    return depth; // the usual case: the innermost element
+  // Stray end tags in deep nesting would make a linear search quadratic.
+  constexpr int32_t kLinearSearchDepth = 32;
+  if (depth > kLinearSearchDepth || index_.active()) {
+    if (!index_.active())
+      index_.build(stack_);
+    return index_.find(stack_, endTagName);
+  }
+  for (int32_t d = depth - 1; d >= 1; --d)
+    if (closes(d))
+      return d;
+  return 0;
+}
+
+void Parser::popEntry() {
+  if (index_.active())
+    index_.popping(stack_);
+  stack_.pop();
 }
 
 void Parser::closeUnended(int32_t offset2) {
@@ -166,7 +196,7 @@ void Parser::closeUnended(int32_t offset2) {
     addResultRecord(*resultLog_, 0, u"unended_start_tag", tagName.c_str(),
                     table_.at(index).start, offset2);
   }
-  stack_.pop();
+  popEntry();
   current_ = parentIndex;
 }
 

@@ -12,3 +12,12 @@ add_executable(tessary_xml_encoding_tests
 )
 target_link_libraries(tessary_xml_encoding_tests PRIVATE tessary_xml GTest::gtest_main)
 gtest_discover_tests(tessary_xml_encoding_tests DISCOVERY_TIMEOUT 60)
+
+# libFuzzer targets (scripts/fuzz.sh builds and runs every one).
+tessary_add_fuzzer(xml_convert_text_fuzzer ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/ConvertTextFuzzer.cpp)
+tessary_add_fuzzer(xml_read_file_fuzzer ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/ReadFileFuzzer.cpp)
+foreach(fuzzer xml_convert_text_fuzzer xml_read_file_fuzzer)
+  if(TARGET ${fuzzer})
+    target_link_libraries(${fuzzer} PRIVATE tessary_xml)
+  endif()
+endforeach()
