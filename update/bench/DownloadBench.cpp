@@ -22,6 +22,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -152,13 +153,22 @@ Fixture& Shared() {
     return fixture;
 }
 
-// Seconds and downloads per client and server, for the closing ratio.
-struct Totals {
-    double seconds = 0;
-    double cpuSeconds = 0;  // of the downloading client alone
-    int64_t downloads = 0;
+// Every download's seconds per client and server, for the closing ratios.
+struct Samples {
+    std::vector<double> seconds;
+    std::vector<double> cpuSeconds;  // of the downloading client alone
 };
-std::map<std::pair<std::string, int>, Totals> totals;
+std::map<std::pair<std::string, int>, Samples> samples;
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+double Minimum(const std::vector<double>& values) {
+    return *std::min_element(values.begin(), values.end());
+}
 
 template <typename Fetch>
 void Measure(benchmark::State& state, const std::string& client, Fetch fetch) {
@@ -169,7 +179,7 @@ void Measure(benchmark::State& state, const std::string& client, Fetch fetch) {
         return;
     }
     const std::string address = fixture.Address(server);
-    double seconds = 0;
+    Samples& sample = samples[{client, server}];
     double cpuSeconds = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -178,20 +188,18 @@ void Measure(benchmark::State& state, const std::string& client, Fetch fetch) {
         const auto start = std::chrono::steady_clock::now();
         double cpu = 0;
         const bool ok = fetch(address, fixture.Target(), cpu);
+        sample.seconds.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        sample.cpuSeconds.push_back(cpu);
         cpuSeconds += cpu;
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ok || fs::file_size(fixture.Target()) != kFileSize) {
             state.SkipWithError("download failed");
             return;
         }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
-    Totals& sum = totals[{client, server}];
-    sum.seconds += seconds;
-    sum.cpuSeconds += cpuSeconds;
     state.counters["client_cpu_ms"] =
         benchmark::Counter(cpuSeconds * 1000 / static_cast<double>(state.iterations()));
-    sum.downloads += state.iterations();
 }
 
 void BM_DownloadToFile(benchmark::State& state) {
@@ -235,19 +243,26 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::printf("Per %zu MiB download (median of all downloads, fastest in brackets):\n",
+                kFileSize >> 20);
     for (int server : {0, 1}) {
-        const auto ours = totals.find({"DownloadToFile", server});
-        const auto curl = totals.find({"curl", server});
-        if (ours == totals.end() || curl == totals.end()) continue;
-        const double oursMean = ours->second.seconds / static_cast<double>(ours->second.downloads);
-        const double curlMean = curl->second.seconds / static_cast<double>(curl->second.downloads);
-        const double oursCpu = ours->second.cpuSeconds / static_cast<double>(ours->second.downloads);
-        const double curlCpu = curl->second.cpuSeconds / static_cast<double>(curl->second.downloads);
-        std::printf("server %d (%s), per %zu MiB: DownloadToFile %.1f ms (client CPU %.1f ms), "
-                    "curl %.1f ms (client CPU %.1f ms); DownloadToFile/curl: time %.3f, CPU %.3f\n",
-                    server, server == 0 ? "sendfile" : "python3 http.server", kFileSize >> 20,
-                    oursMean * 1000, oursCpu * 1000, curlMean * 1000, curlCpu * 1000,
-                    oursMean / curlMean, oursCpu / curlCpu);
+        const auto ours = samples.find({"DownloadToFile", server});
+        const auto curl = samples.find({"curl", server});
+        if (ours == samples.end() || curl == samples.end() || ours->second.seconds.empty() ||
+            curl->second.seconds.empty())
+            continue;
+        const Samples& a = ours->second;
+        const Samples& b = curl->second;
+        std::printf("server %d (%s): DownloadToFile %.0f ms (%.0f), CPU %.0f ms; "
+                    "curl %.0f ms (%.0f), CPU %.0f ms\n"
+                    "  ratio DownloadToFile/curl: time %.3f (fastest %.3f), client CPU %.3f\n",
+                    server, server == 0 ? "sendfile" : "python3 http.server",
+                    Median(a.seconds) * 1000, Minimum(a.seconds) * 1000,
+                    Median(a.cpuSeconds) * 1000, Median(b.seconds) * 1000,
+                    Minimum(b.seconds) * 1000, Median(b.cpuSeconds) * 1000,
+                    Median(a.seconds) / Median(b.seconds),
+                    Minimum(a.seconds) / Minimum(b.seconds),
+                    Median(a.cpuSeconds) / Median(b.cpuSeconds));
     }
     return 0;
 }
