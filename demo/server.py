@@ -52,11 +52,16 @@ SAFE_HOST = re.compile(r"^(?:[A-Za-z0-9.\-]+|\[[0-9A-Fa-f:.]+\])(?::\d{1,5})?$")
 class Site:
     """Everything a request needs to know: templates, movies, update mode."""
 
-    def __init__(self, root, movies_dir, update_version, update_exe):
+    def __init__(self, root, movies_dir, update_version, update_exe, update_once=False):
         self.root = root
         self.movies_dir = movies_dir
         self.update_version = update_version
         self.update_exe = update_exe
+        # With update_once the newer version is announced until its executable
+        # has been sent out whole once; then the built-in one is announced
+        # again, so the restarted client finds nothing more to install.
+        self.update_once = update_once
+        self.update_served = threading.Event()
         self.style = self._read("style.css")
         self.templates = {}
 
@@ -283,8 +288,15 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- self-update ------------------------------------------------------
 
+    def announced_version(self):
+        if self.site.update_version is None:
+            return None
+        if self.site.update_once and self.site.update_served.is_set():
+            return None
+        return self.site.update_version
+
     def update_ini(self, query):
-        version = self.site.update_version
+        version = self.announced_version()
         if version is None:
             version = BUILT_IN_VERSION
         url = "http://%s%s%d/zarek.exe" % (self.host(), UPDATE_EXE_PREFIX, version)
@@ -295,8 +307,9 @@ class Handler(BaseHTTPRequestHandler):
     def update_exe(self, rest):
         # Only "<announced version>/zarek.exe" exists, and only with --update-exe.
         wanted = None
-        if self.site.update_version is not None:
-            wanted = "%d/zarek.exe" % self.site.update_version
+        version = self.announced_version()
+        if version is not None:
+            wanted = "%d/zarek.exe" % version
         if rest != wanted or not self.site.update_exe:
             self.not_found()
             return
@@ -308,6 +321,10 @@ class Handler(BaseHTTPRequestHandler):
             return
         self.send_body(HTTPStatus.OK, data, "application/octet-stream",
                        [("Cache-Control", "no-store")])
+        # Only a body that was written out whole counts (a HEAD does not).
+        if self.command == "GET":
+            self.wfile.flush()
+            self.site.update_served.set()
 
     # -- movies -----------------------------------------------------------
 
@@ -389,10 +406,14 @@ def parse_args(argv):
     parser.add_argument("--update-version", type=int, default=None,
                         help="announce this version (above %d) in the update description" % BUILT_IN_VERSION)
     parser.add_argument("--update-exe", default=None, help="the executable served for that version")
+    parser.add_argument("--update-once", action="store_true",
+                        help="announce the built-in version again once the executable was sent")
     parser.add_argument("--quiet", action="store_true", help="do not log requests")
     args = parser.parse_args(argv)
     if args.update_exe and args.update_version is None:
         parser.error("--update-exe needs --update-version")
+    if args.update_once and not args.update_exe:
+        parser.error("--update-once needs --update-exe")
     if args.update_version is not None and not 0 <= args.update_version <= 2**31 - 1:
         parser.error("--update-version must be a non-negative 32-bit number")
     if args.update_exe and not os.path.isfile(args.update_exe):
@@ -408,7 +429,7 @@ def parse_args(argv):
 
 def main(argv=None):
     args = parse_args(sys.argv[1:] if argv is None else argv)
-    site = Site(args.root, args.movies, args.update_version, args.update_exe)
+    site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once)
     try:
         server = DemoServer((args.bind, args.port), site, args.quiet)
     except OSError as error:

@@ -311,6 +311,51 @@ class UpdateServedTest(SiteTestCase):
         self.assertEqual(code, 404)
 
 
+class UpdateOnceTest(SiteTestCase):
+    """--update-once: the newer version until its executable went out whole once."""
+    payload = b"\x7fELF" + bytes(range(256)) * 40 + b"ONCE"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.exe_dir = tempfile.mkdtemp(prefix="demo-exe-")
+        cls.exe = os.path.join(cls.exe_dir, "zarek.exe")
+        with open(cls.exe, "wb") as f:
+            f.write(cls.payload)
+        cls.server_args = ("--update-version", "1002", "--update-exe", cls.exe, "--update-once")
+        super().setUpClass()
+
+    @classmethod
+    def tearDownClass(cls):
+        super().tearDownClass()
+        shutil.rmtree(cls.exe_dir, ignore_errors=True)
+
+    def announced(self):
+        code, _, data = self.request("/derodoz/hollinzarek/zarekupdate.ini?9")
+        self.assertEqual(code, 200)
+        ini = configparser.ConfigParser()
+        ini.read_string(data.decode("ascii"))
+        section = ini["LoginUpdate"]
+        return section["VersionId"], urllib.parse.urlsplit(section["downloadUrl"]).path
+
+    def test_served_once_then_the_built_in_version(self):
+        # Reading the description, a HEAD and a wrong version change nothing.
+        self.assertEqual(self.announced(), ("1002", "/derodoz/hollinzarek/1002/zarek.exe"))
+        self.assertEqual(self.announced()[0], "1002")
+        code, headers, body = self.request("/derodoz/hollinzarek/1002/zarek.exe?1", method="HEAD")
+        self.assertEqual((code, body), (200, b""))
+        self.assertEqual(headers["Content-Length"], str(len(self.payload)))
+        self.assertEqual(self.request("/derodoz/hollinzarek/1001/zarek.exe?1")[0], 404)
+        self.assertEqual(self.announced()[0], "1002")
+
+        code, _, body = self.request("/derodoz/hollinzarek/1002/zarek.exe?-7")
+        self.assertEqual((code, body), (200, self.payload))
+
+        # The restarted client sees its own version and finds no executable.
+        self.assertEqual(self.announced(), ("1001", "/derodoz/hollinzarek/1001/zarek.exe"))
+        self.assertEqual(self.request("/derodoz/hollinzarek/1002/zarek.exe?2")[0], 404)
+        self.assertEqual(self.request("/derodoz/hollinzarek/1001/zarek.exe?2")[0], 404)
+
+
 class OptionsTest(unittest.TestCase):
     def run_server(self, *args):
         return subprocess.run([sys.executable, SERVER, "--port", "0", *args],
@@ -319,6 +364,8 @@ class OptionsTest(unittest.TestCase):
     def test_bad_options_are_refused(self):
         missing = os.path.join(tempfile.gettempdir(), "no-such-demo-file.exe")
         for args in (("--update-exe", SERVER),
+                     ("--update-once",),
+                     ("--update-version", "1002", "--update-once"),
                      ("--update-version", "1002", "--update-exe", missing),
                      ("--update-version", "-1"),
                      ("--movies", missing),
