@@ -3,7 +3,6 @@
 #include "update/TextConversion.h"
 
 #include <fstream>
-#include <iterator>
 
 namespace tessary::update {
 
@@ -84,8 +83,9 @@ ProfileReader ProfileReader::FromBytes(std::string_view bytes) {
 ProfileReader ProfileReader::FromFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return ProfileReader();
-    const std::string bytes((std::istreambuf_iterator<char>(in)),
-                            std::istreambuf_iterator<char>());
+    std::string bytes(kMaxFileBytes, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
     return FromBytes(bytes);
 }
 

@@ -18,8 +18,11 @@ namespace tessary::update {
 class ProfileReader {
 public:
     static ProfileReader FromBytes(std::string_view bytes);
-    // A file that cannot be read gives an empty profile.
+    // A file that cannot be read gives an empty profile. Only the first
+    // kMaxFileBytes are read: a profile is small, and a server that sends
+    // something huge must not exhaust the memory.
     static ProfileReader FromFile(const std::filesystem::path& file);
+    static constexpr size_t kMaxFileBytes = 1024 * 1024;
 
     // GetPrivateProfileStringW into a buffer of bufferSize characters:
     // at most bufferSize - 1 characters are kept. A value enclosed in a

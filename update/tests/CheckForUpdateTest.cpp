@@ -184,6 +184,14 @@ TEST_F(CheckForUpdateTest, NoServerEndsQuietly) {
     ExpectNothingChangedAndNothingShown();
 }
 
+TEST_F(CheckForUpdateTest, UnknownExecutableFolderTouchesNothing) {
+    RecordingEnvironment nowhere{std::filesystem::path()};
+    OfferUpdate(server.Address("/files/zarek.exe"));
+    EXPECT_EQ(UpdateCheck(nowhere, server.Host(), 1001, options).Run(), UpdateOutcome::NoFolder);
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(Contents().size(), 3u);
+}
+
 TEST_F(CheckForUpdateTest, DescriptionErrorStatusIsShownOnce) {
     for (int status : {404, 500}) {
         SCOPED_TRACE(status);

@@ -1,5 +1,7 @@
 #include "update/ProfileReader.h"
 
+#include "update/tests/RecordingEnvironment.h"
+
 #include <gtest/gtest.h>
 
 namespace tessary::update {
@@ -106,6 +108,17 @@ TEST(ProfileReaderTest, TextEncodingsOfTheFile) {
     EXPECT_EQ(Value(utf16), u"更");
     // Bytes that are not UTF-8 come through one character each.
     EXPECT_EQ(Value("[LoginUpdate]\ndownloadUrl=caf\xE9\n"), u"caf\u00E9");
+}
+
+TEST(ProfileReaderTest, FileIsReadUpToItsSizeLimit) {
+    testing::TemporaryFolder folder;
+    const auto file = folder.Path() / "zarekupdate.ini";
+    std::string text = "[LoginUpdate]\nVersionId=1002\n";
+    text += std::string(ProfileReader::kMaxFileBytes - text.size() - 1, ';') + "\n";
+    testing::WriteFile(file, text + "downloadUrl=http://h/late.exe\n");
+    const ProfileReader profile = ProfileReader::FromFile(file);
+    EXPECT_EQ(profile.GetInt(u"LoginUpdate", u"VersionId", 0), 1002u);
+    EXPECT_EQ(profile.GetString(u"LoginUpdate", u"downloadUrl", u"", 260), u"");
 }
 
 TEST(ProfileReaderTest, UnreadableFileIsAnEmptyProfile) {
