@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -61,7 +62,47 @@ bool IconvCodec::writeSubstitute(char*& out, std::size_t& left) {
 }
 
 bool IconvCodec::closeShiftState(char*& out, std::size_t& left) {
-  return iconv(handle_, nullptr, nullptr, &out, &left) != static_cast<std::size_t>(-1);
+  if (iconv(handle_, nullptr, nullptr, &out, &left) != static_cast<std::size_t>(-1)) return true;
+  if (errno != E2BIG) return false;
+  char scratch[kScratch];
+  char* end = scratch;
+  std::size_t room = sizeof scratch;
+  if (iconv(handle_, nullptr, nullptr, &end, &room) == static_cast<std::size_t>(-1)) return false;
+  return copyOut(scratch, end, out, left);
+}
+
+// Some of glibc's converters want room for their longest character before
+// they write even a short one, and so stop early at the end of an exact
+// buffer; there the conversion goes on one character at a time through a
+// scratch block.
+IconvCodec::Step IconvCodec::convertOneCharacter(char*& source, std::size_t& sourceLeft,
+                                                 char*& out, std::size_t& left) {
+  const std::size_t unit = direction_ == Direction::fromUtf16 ? 2 : 1;
+  std::size_t take = unit;
+  for (; take <= sourceLeft && take <= kLongestSequence; take += unit) {
+    char scratch[kScratch];
+    char* in = source;
+    std::size_t inLeft = take;
+    char* end = scratch;
+    std::size_t room = sizeof scratch;
+    const bool converted = iconv(handle_, &in, &inLeft, &end, &room) != static_cast<std::size_t>(-1);
+    if (!converted && errno == EINVAL) continue;  // the character needs more bytes
+    if (!converted && in == source) return Step::failed;  // EILSEQ: for the caller to replace
+    if (!copyOut(scratch, end, out, left)) return Step::full;
+    sourceLeft -= static_cast<std::size_t>(in - source);
+    source = in;
+    return Step::done;
+  }
+  return take > sourceLeft ? Step::incomplete : Step::failed;
+}
+
+bool IconvCodec::copyOut(const char* from, const char* end, char*& out, std::size_t& left) {
+  const auto size = static_cast<std::size_t>(end - from);
+  if (size > left) return false;
+  std::memcpy(out, from, size);
+  out += size;
+  left -= size;
+  return true;
 }
 
 IconvCodec::Result IconvCodec::convert(const char* in, std::size_t length, char* out,
@@ -105,8 +146,13 @@ IconvCodec::Result IconvCodec::convert(const char* in, std::size_t length, char*
         drainBlock();
         continue;
       }
-      result.outputFull = true;
-      break;
+      const Step step = convertOneCharacter(source, sourceLeft, cursor, left);
+      if (step == Step::done) continue;
+      if (step == Step::full) {
+        result.outputFull = true;
+        break;
+      }
+      errno = step == Step::incomplete ? EINVAL : EILSEQ;  // dealt with below
     }
     if (errno == EINVAL && !endOfText) {
       result.incomplete = sourceLeft;

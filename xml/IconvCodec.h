@@ -39,8 +39,14 @@ class IconvCodec {
 
  private:
   IconvCodec(iconv_t handle, Direction direction) : handle_(handle), direction_(direction) {}
+  enum class Step { done, full, incomplete, failed };
+  static constexpr std::size_t kScratch = 64;
+  static constexpr std::size_t kLongestSequence = 8;  // source bytes of one character
+
   bool writeSubstitute(char*& out, std::size_t& left);
   bool closeShiftState(char*& out, std::size_t& left);
+  Step convertOneCharacter(char*& source, std::size_t& sourceLeft, char*& out, std::size_t& left);
+  static bool copyOut(const char* from, const char* end, char*& out, std::size_t& left);
 
   iconv_t handle_;
   Direction direction_;

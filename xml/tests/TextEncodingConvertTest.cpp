@@ -175,6 +175,25 @@ TEST(ConvertCapacity, NeverWritesPartOfACharacter) {
   EXPECT_EQ(units[1], u'#');
 }
 
+// glibc stops some conversions short of the end of an exact buffer (it wants
+// room for its longest character); the whole text must fit all the same.
+TEST(ConvertCapacity, AnExactBufferTakesTheWholeConversion) {
+  const char arabic[] = "A\xF7=\xBF\xC3Q\xBF\xBF\xC3Q\0\0\x01\0\x17\xFD";
+  char out[64];
+  const int needed = convertText(u"cp1256", u"euc-jp", arabic, 16, nullptr, 0);
+  EXPECT_EQ(convertText(u"cp1256", u"euc-jp", arabic, 16, out, needed), needed);
+  const std::u16string text = u"a\u00E9\u4E2D\u0416\u65E5\U0001F600\uFF71z";
+  for (const char16_t* target : {u"euc-jp", u"shift_jis", u"gb2312", u"big5", u"euc-kr", u"gb18030",
+                                 u"iso-2022-jp", u"iso-2022-kr", u"johab", u"koi8-r", u"utf-7"}) {
+    const int size = convertText(u"UTF-16", target, text.data(), 8, nullptr, 0);
+    std::string exact(static_cast<std::size_t>(size), '\0');
+    EXPECT_EQ(convertText(u"UTF-16", target, text.data(), 8, exact.data(), size), size);
+    const int units = convertText(target, u"UTF-16", exact.data(), size, nullptr, 0);
+    std::u16string back(static_cast<std::size_t>(units), u'\0');
+    EXPECT_EQ(convertText(target, u"UTF-16", exact.data(), size, back.data(), units), units);
+  }
+}
+
 TEST(ConvertCapacity, EmptyOrNegativeInputAndNoRoom) {
   char16_t units[4];
   EXPECT_EQ(convertText(u"UTF-8", u"UTF-16", "abc", 0, units, 4), 0);
