@@ -1,0 +1,477 @@
+#!/usr/bin/env python3
+"""End-to-end test of the client's self-update under Xvfb.
+
+The real zarek.exe runs from a temporary folder of its own (started with a
+different current folder, so the update must work beside the executable).
+The demo site announces version 1002 and serves
+
+- in the update case, the same program with a marker appended after its ELF
+  image (trailing bytes change nothing when it runs; the update looks only at
+  the ELF header), with --update-once so that the restarted program finds its
+  own version 1001 announced and does not update again;
+- in the refusal case, an HTML page (what a captive portal answers) as the
+  "executable".
+
+Update case: the message box "提示" appears above the skin, owned by the login
+dialog, while the folder holds the new "zarek.exe" and the old program as
+"zarek_.exe"; it is answered with a real click; the old process ends with
+status 0; the program running afterwards is the new file from the same
+folder, and its own check deletes "zarek_.exe".
+
+Refusal case: no message box, the old program keeps running and goes on to the
+login page, and the folder holds only the old "zarek.exe".
+
+Usage: update_test.py --zarek BUILD/zarek.exe [--port 8310]
+Exit status 0 passed, 1 failed, 77 skipped (Xvfb, xdotool or openbox missing).
+"""
+
+import ctypes
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import Failure, check, log, wait_for  # noqa: E402
+
+CAPTION = "提示"
+DESCRIPTION = "/derodoz/hollinzarek/zarekupdate.ini"
+SERVED_EXE = "/derodoz/hollinzarek/1002/zarek.exe"
+LOGIN_PAGE = "/lander/zarek"
+LOGIN_OFFSET = (362, 154)   # the login dialog's place on the skin
+DISPLAYS = range(70, 80)    # this test's own displays, apart from the other e2e tests
+START_TIMEOUT = 90          # a loaded machine starts WebKit slowly
+PORTAL_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi login</title></head>\n"
+               b"<body><h1>Please sign in to use the network</h1>"
+               b"<form method=post><input name=room></form></body></html>\n" * 20)
+
+PR_SET_CHILD_SUBREAPER = 36
+
+
+def become_subreaper():
+    """The restarted client is started by the old one and outlives it; as a
+    subreaper this process inherits it (and any orphaned helper), so it can
+    be identified as a descendant and is always ours to end."""
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        return libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0
+    except (OSError, AttributeError):
+        return False
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def listing(folder):
+    return sorted(os.listdir(folder))
+
+
+def exe_of(pid):
+    try:
+        return os.readlink("/proc/%d/exe" % pid)
+    except OSError:
+        return None
+
+
+def parent_of(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return int(f.read().rsplit(")", 1)[1].split()[1])
+    except (OSError, ValueError, IndexError):
+        return None
+
+
+def all_pids():
+    return [int(n) for n in os.listdir("/proc") if n.isdigit()]
+
+
+def programs_running(path):
+    """Processes whose executable is the file at path."""
+    return [pid for pid in all_pids() if exe_of(pid) == path]
+
+
+def descendants(root):
+    children = {}
+    for pid in all_pids():
+        children.setdefault(parent_of(pid), []).append(pid)
+    found, todo = [], [root]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            found.append(child)
+            todo.append(child)
+    return found
+
+
+def end_process_tree(pid, grace=3.0):
+    """Ends a process we did not start through Popen and everything below it."""
+    tree = [pid] + descendants(pid)
+    for signum in (signal.SIGTERM, signal.SIGKILL):
+        for p in tree:
+            try:
+                os.kill(p, signum)
+            except ProcessLookupError:
+                pass
+        end = time.monotonic() + grace
+        while time.monotonic() < end and any(alive(p) for p in tree):
+            reap(tree)
+            time.sleep(0.05)
+        if not any(alive(p) for p in tree):
+            return
+    log("still running after SIGKILL:", [p for p in tree if alive(p)])
+
+
+def alive(pid):
+    """True while pid runs (a zombie counts as ended)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def reap(pids):
+    """Collects those of pids that became our children (as subreaper) and ended."""
+    me = os.getpid()
+    for pid in pids:
+        if parent_of(pid) == me:
+            try:
+                os.waitpid(pid, os.WNOHANG)
+            except ChildProcessError:
+                pass
+
+
+class UpdateDesktop(harness.Desktop):
+    """The shared desktop on this test's displays, with a demo site that is
+    started per case with the update options."""
+
+    def __init__(self, zarek, port):
+        super().__init__("update_test", zarek, None, port)
+        self.demo = None
+        self.demo_log = os.path.join(self.home, "demo.log")
+        self.adopted = []   # processes started by the client itself
+
+    def _start_x(self):
+        for n in DISPLAYS:
+            if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
+                continue
+            proc = self._spawn("Xvfb", ["Xvfb", ":%d" % n, "-screen", "0",
+                                        "%dx%dx24" % (harness.SCREEN_W, harness.SCREEN_H),
+                                        "-nolisten", "tcp", "-br", "-noreset"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            end = time.monotonic() + 10
+            while time.monotonic() < end and proc.poll() is None:
+                if os.path.exists("/tmp/.X11-unix/X%d" % n):
+                    self.display = ":%d" % n
+                    if self.run(["xwininfo", "-root"], check=False) != "":
+                        log("X server on", self.display)
+                        return
+                    self.display = None
+                time.sleep(0.05)
+            self._stop(proc)
+            self.procs.remove(("Xvfb", proc))
+        raise Failure("no free X display among :%d-:%d" % (DISPLAYS[0], DISPLAYS[-1]))
+
+    def _start_demo(self):
+        pass  # each case starts its own site
+
+    def serve(self, *update_args):
+        """Starts the demo site on the build's port with a fresh request log."""
+        self.stop_serving()
+        argv = [sys.executable, os.path.join(harness.SOURCE_ROOT, "demo", "server.py"),
+                "--port", str(self.port)] + list(update_args)
+        end = time.monotonic() + 60
+        while True:
+            with open(self.demo_log, "w") as errors:
+                proc = self._spawn("demo site", argv, stdout=subprocess.PIPE, stderr=errors, text=True)
+            line = proc.stdout.readline()
+            if line.startswith("demo site on"):
+                log(line.strip(), " ".join(update_args))
+                self.demo = proc
+                return
+            proc.wait()
+            proc.stdout.close()
+            self.procs.remove(("demo site", proc))
+            if time.monotonic() > end:
+                raise Failure("the demo site cannot listen on port %d: %s"
+                              % (self.port, open(self.demo_log).read().strip()))
+            # Another test may hold the port the client's hosts name: wait.
+            log("port %d busy, waiting" % self.port)
+            time.sleep(1)
+
+    def stop_serving(self):
+        if self.demo is not None:
+            self._stop(self.demo)
+            self.demo.stdout.close()
+            self.procs.remove(("demo site", self.demo))
+            self.demo = None
+
+    def requests(self):
+        """Paths with query of the GET requests the site has seen, in order."""
+        try:
+            with open(self.demo_log, errors="replace") as f:
+                text = f.read()
+        except OSError:
+            return []
+        return re.findall(r'"GET (\S+) HTTP/1\.[01]"', text)
+
+    def start_client_from(self, program):
+        """Starts the program with the home folder as its current folder."""
+        self.client = self._spawn("zarek.exe", [program], cwd=self.home,
+                                  stdout=open(os.path.join(self.home, "client.log"), "a"),
+                                  stderr=subprocess.STDOUT)
+        return self.client
+
+    def windows_of(self, pid, visible=True):
+        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--pid", str(pid)]
+        return [int(w) for w in self.xdotool(*args, check=False).split()]
+
+    def message_boxes(self, pid):
+        return [w for w in self.windows_of(pid) if self.title(w) == CAPTION]
+
+    def transient_for(self, wid):
+        out = self.run(["xprop", "-id", str(wid), "WM_TRANSIENT_FOR"], check=False)
+        m = re.search(r"window id # (0x[0-9a-f]+)", out)
+        return int(m.group(1), 16) if m else 0
+
+    def stacking(self):
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"], check=False)
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
+
+    def adopt(self, pid):
+        self.adopted.append(pid)
+
+    def close(self):
+        for pid in self.adopted:
+            try:
+                end_process_tree(pid)
+            except Exception as e:  # keep ending the rest
+                log("cannot end", pid, e)
+        self.adopted = []
+        self.demo = None
+        super().close()
+        # Helpers of an ended client that were handed to us as subreaper.
+        me = os.getpid()
+        orphans = [p for p in all_pids() if parent_of(p) == me]
+        for p in orphans:
+            if alive(p):
+                end_process_tree(p)
+        reap(orphans)
+
+
+def make_folder(zarek, parent, name):
+    folder = os.path.join(parent, name)
+    os.mkdir(folder)
+    program = os.path.join(folder, "zarek.exe")
+    shutil.copy2(zarek, program)
+    return folder, program
+
+
+def assert_no_update_files(where, folder):
+    for name in ("zarekupdate.ini", "zarek_new.exe"):
+        check(not os.path.exists(os.path.join(folder, name)), "%s: %s was left in %s" % (where, name, folder))
+
+
+def assert_nothing_in_current_folder(desk):
+    stray = [n for n in os.listdir(desk.home) if n.startswith("zarek")]
+    check(not stray, "update files landed in the current folder instead: %s" % stray)
+
+
+def bright_share(image):
+    """Share of pixels brighter than the skin's darkest parts, for telling
+    the light message box from the dark skin behind it."""
+    pixels = image.width * image.height
+    light = sum(1 for i in range(0, len(image.data), 3) if sum(image.data[i:i + 3]) > 3 * 170)
+    return light / pixels
+
+
+def refusal_case(desk, zarek, work):
+    """An HTML page served as the new program is never installed."""
+    folder, program = make_folder(zarek, work, "refused")
+    page = os.path.join(work, "portal.html")
+    with open(page, "wb") as f:
+        f.write(PORTAL_PAGE)
+    original = read(program)
+    desk.serve("--update-version", "1002", "--update-exe", page)
+
+    t0 = time.monotonic()
+    client = desk.start_client_from(program)
+
+    def reached_login_page():
+        check(not desk.message_boxes(client.pid), "a message box appeared for an HTML page")
+        check(client.poll() is None, "the client ended (status %s)" % client.returncode)
+        reqs = desk.requests()
+        return LOGIN_PAGE in reqs and any(r.startswith(SERVED_EXE + "?") for r in reqs)
+    wait_for(reached_login_page, START_TIMEOUT, step=0.2, what="the download and the login page")
+    log("refusal: page downloaded and login page requested after %.1f s" % (time.monotonic() - t0))
+
+    # The check has ended by now; give a late message box a chance to show.
+    end = time.monotonic() + 3
+    while time.monotonic() < end:
+        check(not desk.message_boxes(client.pid), "a message box appeared for an HTML page")
+        time.sleep(0.2)
+    check(client.poll() is None, "the client ended (status %s)" % client.returncode)
+    check(listing(folder) == ["zarek.exe"], "refusal: the folder holds %s" % listing(folder))
+    check(read(program) == original, "refusal: zarek.exe was changed")
+    check(programs_running(program) == [client.pid], "refusal: another program was started from the folder")
+    assert_nothing_in_current_folder(desk)
+
+    reqs = desk.requests()
+    check(reqs.count(LOGIN_PAGE) >= 1 and sum(r.startswith(SERVED_EXE) for r in reqs) == 1,
+          "refusal: unexpected requests %s" % reqs)
+    skin = [w for w in desk.windows_of(client.pid) if desk.title(w) == "Tessary"]
+    check(skin, "refusal: the skin window is not showing")
+    desk.screenshot("refused-login-page")
+
+    desk.stop_serving()
+    desk._stop(client)
+    check(listing(folder) == ["zarek.exe"], "refusal: the folder holds %s after the end" % listing(folder))
+
+
+def update_case(desk, zarek, work, subreaper):
+    """The newer program is installed, the old one restarts it and ends."""
+    folder, program = make_folder(zarek, work, "game")
+    previous = os.path.join(folder, "zarek_.exe")
+    original = read(program)
+    marker = b"\nTESSARY-UPDATE-MARKER %d %f\n" % (os.getpid(), time.time())
+    served = os.path.join(work, "served-zarek.exe")
+    with open(served, "wb") as f:
+        f.write(original + marker)
+    newer = original + marker
+    desk.serve("--update-version", "1002", "--update-exe", served, "--update-once")
+
+    t0 = time.monotonic()
+    old = desk.start_client_from(program)
+    def message_box():
+        check(old.poll() is None, "the old client ended (status %s) without asking" % old.returncode)
+        return desk.message_boxes(old.pid)
+    box = wait_for(message_box, START_TIMEOUT, step=0.2, what="the update message box")[0]
+    t_box = time.monotonic()
+    log("update: message box %#x after %.1f s" % (box, t_box - t0))
+
+    # The swap happened before the box: the new file is zarek.exe, the
+    # running old program now goes by zarek_.exe.
+    check(listing(folder) == ["zarek.exe", "zarek_.exe"], "during the box the folder holds %s" % listing(folder))
+    check(read(program) == newer, "zarek.exe is not the served program")
+    check(read(previous) == original, "zarek_.exe is not the old program")
+    check(os.access(program, os.X_OK), "the new zarek.exe is not executable")
+    check(exe_of(old.pid) == previous, "the old process runs %s, not zarek_.exe" % exe_of(old.pid))
+    assert_nothing_in_current_folder(desk)
+    reqs = desk.requests()
+    suffixes = [r.split("?", 1)[1] for r in reqs if r.split("?", 1)[0] in (DESCRIPTION, SERVED_EXE)]
+    check(len(suffixes) == 2 and suffixes[0] == suffixes[1] and re.fullmatch(r"-?\d+", suffixes[0]),
+          "the two downloads do not carry the same tick suffix: %s" % reqs)
+
+    # Owned by the login dialog, on top of the skin, and visible there.
+    # The client shows three windows now: the skin, the login dialog and the box.
+    owner = desk.transient_for(box)
+    shown = desk.windows_of(old.pid)
+    skin = [w for w in shown if desk.title(w) == "Tessary"]
+    check(len(skin) == 1, "expected one skin window, found %s" % skin)
+    login = [w for w in shown if w not in (skin[0], box)]
+    check(login == [owner], "the message box is owned by %#x, not by the login dialog %s"
+          % (owner, [hex(w) for w in login]))
+    sx, sy, _, _ = desk.geometry(skin[0])
+    ox, oy, _, _ = desk.geometry(owner)
+    if (ox - sx, oy - sy) != LOGIN_OFFSET:
+        log("note: the login dialog stands at %s from the skin, not at %s" % ((ox - sx, oy - sy), LOGIN_OFFSET))
+    stack = desk.stacking()
+    check(stack and stack[-1] == box, "the message box is not on top: stacking %s, box %#x" % (stack, box))
+    bx, by, bw, bh = desk.geometry(box)
+    check(bright_share(desk.grab(bx, by, bw, bh)) > 0.6, "the message box does not show on the screen")
+    desk.screenshot("update-message-box")
+
+    # A real click on OK (the button fills the bottom of the box).
+    t_click = time.monotonic()
+    desk.click(bx + bw // 2, by + bh - 16)
+    try:
+        wait_for(lambda: not desk.message_boxes(old.pid), 5, what="the box to close after the click")
+    except Failure:
+        log("the click missed the OK button; answering with the Return key")
+        desk.xdotool("windowactivate", "--sync", box, check=False)
+        desk.xdotool("key", "--clearmodifiers", "Return")
+    try:
+        status = old.wait(30)
+    except subprocess.TimeoutExpired:
+        raise Failure("the old client did not end after the box was answered")
+    t_exit = time.monotonic()
+    check(status == 0, "the old client ended with status %d" % status)
+    log("update: old client ended with 0 after %.2f s" % (t_exit - t_click))
+
+    # The restarted program: the new file, from the same folder.
+    restarted = wait_for(lambda: programs_running(program), 10, what="the restarted client")
+    check(len(restarted) == 1, "more than one program runs from the folder: %s" % restarted)
+    new_pid = restarted[0]
+    desk.adopt(new_pid)
+    if subreaper:
+        check(parent_of(new_pid) == os.getpid(), "the running zarek.exe was not started by the old client")
+    with open("/proc/%d/exe" % new_pid, "rb") as f:
+        check(f.read() == newer, "the restarted process does not run the served program")
+    log("update: restarted client pid %d runs %s" % (new_pid, exe_of(new_pid)))
+
+    # Its own check deletes the old program and finds nothing newer.
+    wait_for(lambda: not os.path.exists(previous), START_TIMEOUT, what="zarek_.exe to be deleted")
+    t_deleted = time.monotonic()
+    log("update: zarek_.exe deleted %.2f s after the old client ended" % (t_deleted - t_exit))
+    wait_for(lambda: desk.requests().count(LOGIN_PAGE) >= 1 and
+             sum(r.startswith(DESCRIPTION) for r in desk.requests()) == 2,
+             START_TIMEOUT, what="the restarted client's check and login page")
+    wait_for(lambda: desk.windows_of(new_pid), START_TIMEOUT, what="the restarted client's windows")
+    time.sleep(1.5)
+    check(not desk.message_boxes(new_pid), "the restarted client showed a message box")
+    check(alive(new_pid), "the restarted client ended")
+    check(listing(folder) == ["zarek.exe"], "after the restart the folder holds %s" % listing(folder))
+    check(read(program) == newer, "zarek.exe changed after the restart")
+    reqs = desk.requests()
+    check(sum(r.startswith("/derodoz/hollinzarek/") and ".exe" in r for r in reqs) == 1,
+          "the program was downloaded more than once: %s" % reqs)
+    assert_nothing_in_current_folder(desk)
+    desk.screenshot("update-restarted")
+    log("update timings: start to box %.1f s, click to exit %.2f s, exit to deletion %.2f s"
+        % (t_box - t0, t_exit - t_click, t_deleted - t_exit))
+
+    end_process_tree(new_pid)
+    check(not alive(new_pid), "the restarted client did not end")
+
+
+def main(argv=None):
+    opts = harness.arguments(sys.argv[1:] if argv is None else argv)
+    zarek = os.path.abspath(opts["zarek"])
+    subreaper = become_subreaper()
+    work = tempfile.mkdtemp(prefix="e2e-update-")
+    try:
+        harness.require_tools()
+        with UpdateDesktop(zarek, opts["port"]) as desk:
+            try:
+                refusal_case(desk, zarek, work)
+                update_case(desk, zarek, work, subreaper)
+            except BaseException:
+                text = desk.client_log()
+                if text:
+                    log("client output (last 3000 characters):\n" + text[-3000:])
+                log("site requests:", desk.requests())
+                try:
+                    desk.screenshot("failure")
+                except Exception:
+                    pass
+                raise
+    except harness.Skip as e:
+        print("SKIP:", e, flush=True)
+        return harness.SKIP
+    except Failure as e:
+        print("FAIL:", e, flush=True)
+        return 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("PASS", flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
