@@ -130,7 +130,8 @@ char32_t EntityTable::lookup(const char16_t* name, int32_t length) {
   for (int k = table.first[bucket]; k < table.first[bucket + 1]; ++k) {
     const Entity& entity = kEntities[table.entries[k]];
     int32_t i = 0;
-    while (i < length && entity.name[i] == name[i])
+    // The table's name ends at its NUL; a NUL in the searched name must not run past it.
+    while (i < length && entity.name[i] != 0 && entity.name[i] == name[i])
       ++i;
     if (i == length && entity.name[i] == 0)
       return entity.code;

@@ -83,6 +83,12 @@ TEST(DecodeEntities, ReferenceNamesAreAtMostNineCharacters) {
   EXPECT_EQ(decode(u"&thetasymxx;"), u"&thetasymxx;");
 }
 
+TEST(DecodeEntities, NulCharactersInsideANameDoNotMatchTheTable) {
+  const std::u16string text{u'&', u'l', u't', 0, 0, u';', u'&', u'a', u'm', u'p', 0, u';'};
+  EXPECT_EQ(decode(text), text);
+  EXPECT_EQ(EntityTable::lookup(u"lt\0\0", 4), 0u);
+}
+
 TEST(DecodeEntities, ANonAsciiCharacterStopsTheName) {
   EXPECT_EQ(decode(u"&\u00e9;"), u"&\u00e9;");
   EXPECT_EQ(decode(u"&am\u00e9p;"), u"&am\u00e9p;");

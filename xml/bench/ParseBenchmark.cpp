@@ -1,0 +1,195 @@
+// Indexes the same generated documents with TagDocument and parses them with pugixml
+// (default parse) and libxml2 (xmlReadMemory), then prints document MB/s, source MB/s,
+// the time ratio to pugixml and the bytes of memory each holds per element.
+#include "BenchDocuments.h"
+#include "xml/TagDocument.h"
+
+#include <benchmark/benchmark.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <malloc.h>
+#include <pugixml.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <new>
+#include <string>
+
+// ---------------------------------------------------------------- memory counting
+// Live heap bytes, counted only while a memory measurement runs.
+namespace {
+bool g_counting = false;
+long long g_liveBytes = 0;
+
+void* countedMalloc(size_t size) {
+  void* block = std::malloc(size);
+  if (g_counting && block != nullptr)
+    g_liveBytes += static_cast<long long>(malloc_usable_size(block));
+  return block;
+}
+// Not inlined into operator delete: the compiler would take the malloc-backed new for a mismatch.
+[[gnu::noinline]] void countedFree(void* block) {
+  if (g_counting && block != nullptr)
+    g_liveBytes -= static_cast<long long>(malloc_usable_size(block));
+  std::free(block);
+}
+void* countedRealloc(void* block, size_t size) {
+  const long long before = (g_counting && block != nullptr) ? malloc_usable_size(block) : 0;
+  void* moved = std::realloc(block, size);
+  if (g_counting && moved != nullptr)
+    g_liveBytes += static_cast<long long>(malloc_usable_size(moved)) - before;
+  return moved;
+}
+char* countedStrdup(const char* text) {
+  const size_t size = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(countedMalloc(size));
+  if (copy != nullptr)
+    std::memcpy(copy, text, size);
+  return copy;
+}
+} // namespace
+
+void* operator new(size_t size) {
+  void* block = countedMalloc(size == 0 ? 1 : size);
+  if (block == nullptr)
+    throw std::bad_alloc();
+  return block;
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* block) noexcept { countedFree(block); }
+void operator delete[](void* block) noexcept { countedFree(block); }
+void operator delete(void* block, size_t) noexcept { countedFree(block); }
+void operator delete[](void* block, size_t) noexcept { countedFree(block); }
+
+namespace {
+
+// ---------------------------------------------------------------- the parsers
+
+bool indexWithTagDocument(const BenchDocument& d) {
+  TagDocument document;
+  return document.loadString(std::u16string_view(d.utf16));
+}
+
+bool parseWithPugixml(const BenchDocument& d) {
+  pugi::xml_document document;
+  return static_cast<bool>(document.load_buffer(d.utf8.data(), d.utf8.size()));
+}
+
+constexpr int kLibxml2Options = XML_PARSE_HUGE; // the nested shape is 1,000 deep
+
+bool parseWithLibxml2(const BenchDocument& d) {
+  xmlDoc* document = xmlReadMemory(d.utf8.data(), static_cast<int>(d.utf8.size()), "bench.xml",
+                                   nullptr, kLibxml2Options);
+  const bool ok = document != nullptr;
+  xmlFreeDoc(document);
+  return ok;
+}
+
+// Heap bytes held by the parsed document, per element.
+double bytesPerElement(const char* parser, const BenchDocument& d) {
+  g_liveBytes = 0;
+  g_counting = true;
+  long long held = 0;
+  if (std::strcmp(parser, "TagDocument") == 0) {
+    TagDocument document;
+    document.loadString(std::u16string_view(d.utf16));
+    held = g_liveBytes;
+  } else if (std::strcmp(parser, "pugixml") == 0) {
+    pugi::xml_document document;
+    document.load_buffer(d.utf8.data(), d.utf8.size());
+    held = g_liveBytes;
+  } else {
+    xmlDoc* document = xmlReadMemory(d.utf8.data(), static_cast<int>(d.utf8.size()), "bench.xml",
+                                     nullptr, kLibxml2Options);
+    held = g_liveBytes;
+    xmlFreeDoc(document);
+  }
+  g_counting = false;
+  return static_cast<double>(held) / static_cast<double>(d.elements);
+}
+
+void runParser(benchmark::State& state, bool (*parse)(const BenchDocument&), Shape shape) {
+  const BenchDocument& d = benchDocument(shape);
+  if (!parse(d)) {
+    state.SkipWithError("the document did not parse");
+    return;
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(parse(d));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * d.utf8.size()));
+  state.counters["elements"] = static_cast<double>(d.elements);
+}
+
+// ---------------------------------------------------------------- summary
+
+struct Timing {
+  double seconds = 0;
+};
+
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration)
+        continue;
+      timings_[run.benchmark_name()].seconds =
+          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("\n%-11s %-12s %9s %9s %10s %10s %9s\n", "shape", "parser", "doc MB/s",
+                "src MB/s", "vs pugixml", "bytes/elem", "MB");
+    for (Shape shape : {Shape::Flat, Shape::Nested, Shape::AttributeHeavy}) {
+      const BenchDocument& d = benchDocument(shape);
+      const double pugi = seconds("pugixml", shape);
+      for (const char* parser : {"TagDocument", "pugixml", "libxml2"}) {
+        const double s = seconds(parser, shape);
+        if (s <= 0)
+          continue;
+        const double source = std::strcmp(parser, "TagDocument") == 0 ? d.utf16.size() * 2.0
+                                                                        : d.utf8.size();
+        std::printf("%-11s %-12s %9.1f %9.1f %10.2f %10.1f %9.1f\n", shapeName(shape), parser,
+                    d.utf8.size() / s / 1e6, source / s / 1e6, pugi > 0 ? pugi / s : 0.0,
+                    bytesPerElement(parser, d), d.utf8.size() / 1e6);
+      }
+    }
+    std::printf("doc MB/s: the document's UTF-8 size over the time; src MB/s: the bytes each\n"
+                "parser was handed (UTF-16 for TagDocument); vs pugixml: pugixml's time over\n"
+                "this parser's time (above 1 is faster).\n");
+  }
+
+private:
+  double seconds(const char* parser, Shape shape) const {
+    auto found = timings_.find(std::string(parser) + "/" + shapeName(shape));
+    return found == timings_.end() ? 0 : found->second.seconds;
+  }
+  std::map<std::string, Timing> timings_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  xmlMemSetup(countedFree, countedMalloc, countedRealloc, countedStrdup);
+  xmlInitParser();
+  pugi::set_memory_management_functions(countedMalloc, countedFree);
+  for (Shape shape : {Shape::Flat, Shape::Nested, Shape::AttributeHeavy}) {
+    const std::string name = shapeName(shape);
+    benchmark::RegisterBenchmark(("TagDocument/" + name).c_str(), runParser, indexWithTagDocument, shape)
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark(("pugixml/" + name).c_str(), runParser, parseWithPugixml, shape)
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark(("libxml2/" + name).c_str(), runParser, parseWithLibxml2, shape)
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+  }
+  benchmark::Initialize(&argc, argv);
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  xmlCleanupParser();
+  return 0;
+}
