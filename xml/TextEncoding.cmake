@@ -21,3 +21,9 @@ foreach(fuzzer xml_convert_text_fuzzer xml_read_file_fuzzer)
     target_link_libraries(${fuzzer} PRIVATE tessary_xml)
   endif()
 endforeach()
+
+# Speed of the conversions and of read-file mode (a separate executable, not a test).
+if(TARGET benchmark::benchmark)
+  add_executable(tessary_xml_encoding_bench ${CMAKE_CURRENT_SOURCE_DIR}/bench/EncodingBench.cpp)
+  target_link_libraries(tessary_xml_encoding_bench PRIVATE tessary_xml benchmark::benchmark)
+endif()

@@ -206,7 +206,50 @@ Converted utf8ToUtf16(const unsigned char* in, std::size_t length, char16_t* out
                       std::size_t capacity) {
   // A surrogate value spelt in UTF-8 is kept as the unit it names, so text
   // that carried a lone surrogate comes back as it was.
-  return decodeUtf8(in, length, out, capacity, putUtf16);
+  if (!out) return decodeUtf8(in, length, out, capacity, putUtf16);
+
+  // The hot path of reading files: two- and three-byte characters are decoded
+  // in place (they read the same under the reader's rules, where any byte
+  // with the high bit set continues a sequence); the rest as in decodeUtf8.
+  Converted result;
+  const unsigned char* p = in;
+  const unsigned char* const end = in + length;
+  std::size_t n = 0;
+  while (p < end) {
+    const unsigned char lead = *p;
+    if (lead < 0x80) {
+      std::size_t run = asciiRun(p, end);
+      if (run > capacity - n) run = capacity - n;
+      if (run == 0) break;
+      for (std::size_t i = 0; i < run; ++i) out[n + i] = p[i];
+      n += run;
+      p += run;
+      continue;
+    }
+    if (n >= capacity) break;
+    if (lead >= 0xC0 && lead < 0xE0 && end - p >= 2 && p[1] >= 0x80) {
+      out[n++] = static_cast<char16_t>(((lead & 0x1F) << 6) | (p[1] & 0x3F));
+      p += 2;
+      continue;
+    }
+    if (lead >= 0xE0 && lead < 0xF0 && end - p >= 3 && p[1] >= 0x80 && p[2] >= 0x80) {
+      out[n++] = static_cast<char16_t>(((lead & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+      p += 3;
+      continue;
+    }
+    const utf8::Sequence s = utf8::decodeSequence(p, end);
+    char32_t c = s.codePoint;
+    const bool bad = s.kind != utf8::SequenceKind::valid || c > kLastCodePoint;
+    if (bad) c = kSubstitute;
+    UnitWriter<char16_t> writer(out + n, capacity - n);
+    if (!putUtf16(c, writer)) break;
+    n += writer.count();
+    result.substituted |= bad;
+    p += s.length;
+  }
+  result.consumed = static_cast<std::size_t>(p - in);
+  result.produced = n;
+  return result;
 }
 
 Converted utf8ToUtf32(const unsigned char* in, std::size_t length, char32_t* out,
