@@ -156,6 +156,7 @@ class UpdateDesktop(harness.Desktop):
         self.demo = None
         self.demo_log = os.path.join(self.home, "demo.log")
         self.adopted = []   # processes started by the client itself
+        self.folders = []   # folders the clients run from
 
     def _start_x(self):
         for n in DISPLAYS:
@@ -247,7 +248,17 @@ class UpdateDesktop(harness.Desktop):
     def adopt(self, pid):
         self.adopted.append(pid)
 
+    def watch_folder(self, folder):
+        """Whatever runs from this folder is ended with the desktop."""
+        self.folders.append(os.path.realpath(folder))
+
     def close(self):
+        # Clients restarted by the update, even those not yet identified.
+        for pid in all_pids():
+            exe = exe_of(pid) or ""
+            if any(exe.startswith(folder + os.sep) for folder in self.folders) and pid not in self.adopted:
+                if not any(proc.pid == pid for _, proc in self.procs):
+                    self.adopted.append(pid)
         for pid in self.adopted:
             try:
                 end_process_tree(pid)
@@ -256,13 +267,19 @@ class UpdateDesktop(harness.Desktop):
         self.adopted = []
         self.demo = None
         super().close()
-        # Helpers of an ended client that were handed to us as subreaper.
+        # Helpers of ended clients are handed to us as subreaper: end and
+        # collect them (everything started through Popen is collected by now).
         me = os.getpid()
-        orphans = [p for p in all_pids() if parent_of(p) == me]
-        for p in orphans:
-            if alive(p):
-                end_process_tree(p)
-        reap(orphans)
+        end = time.monotonic() + 5
+        while time.monotonic() < end:
+            orphans = [p for p in all_pids() if parent_of(p) == me]
+            if not orphans:
+                break
+            for p in orphans:
+                if alive(p):
+                    end_process_tree(p)
+            reap(orphans)
+            time.sleep(0.05)
 
 
 def make_folder(zarek, parent, name):
@@ -448,6 +465,7 @@ def main(argv=None):
     try:
         harness.require_tools()
         with UpdateDesktop(zarek, opts["port"]) as desk:
+            desk.watch_folder(work)
             try:
                 refusal_case(desk, zarek, work)
                 update_case(desk, zarek, work, subreaper)
