@@ -30,6 +30,7 @@ void ServePlayerFile(WebKitURISchemeRequest* request, gpointer) {
     g_error_free(error);
   } else {
     std::string type = PlayerFileContentType(file->filename().string());
+    if (type == "application/wasm") CountPlayerModuleServed();
     WebKitURISchemeResponse* response =
         webkit_uri_scheme_response_new(G_INPUT_STREAM(stream), static_cast<gint64>(size));
     webkit_uri_scheme_response_set_content_type(response, type.c_str());

@@ -3,6 +3,7 @@
 // the bridge page, its script and Ruffle's files, all in one folder that the
 // build puts beside the executable ("ruffle"). Nothing else is served.
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,5 +27,10 @@ std::optional<std::filesystem::path> PlayerFileForPath(const std::filesystem::pa
 // Content type by file name: application/wasm for ".wasm" (the engine
 // compiles its module while it streams in only with that type).
 std::string PlayerFileContentType(std::string_view fileName);
+
+// How many WebAssembly modules the scheme has served so far (each one is
+// compiled by the page that asked for it).
+std::size_t PlayerModulesServed();
+void CountPlayerModuleServed();
 
 }  // namespace platform::gtk

@@ -2,6 +2,7 @@
 // does after it has announced itself with the call "ready":
 //   tag=<text>     passed back in "ready", so a test knows which load it sees
 //   script=types   calls the host once with every kind of argument value
+//   ticks=1        calls "tick" with a count every 100 milliseconds
 // The host drives the rest through the callbacks it registers.
 import flash.Lib;
 import flash.display.Sprite;
@@ -54,6 +55,11 @@ class Main {
 
     ExternalInterface.call("ready", tag);
     if (params.script == "types") callEveryType();
+    if (params.ticks == "1") {
+      var count = 0;
+      var timer = new haxe.Timer(100);
+      timer.run = function() ExternalInterface.call("tick", ++count);
+    }
   }
 
   static function callEveryType() {
