@@ -53,7 +53,10 @@ TagDocument::TagDocument(QuietLog)
   loadString(nullptr);
 }
 
-TagDocument::~TagDocument() = default;
+TagDocument::~TagDocument() {
+  if (fileMode())
+    closeFile(); // TagDocumentFiles.cpp: what waits to be written is not lost
+}
 
 std::unique_ptr<TagDocument> TagDocument::forResultLog() {
   return std::unique_ptr<TagDocument>(new TagDocument(QuietLog{}));

@@ -96,7 +96,7 @@ int32_t TagDocument::takeRecordForFile() {
 }
 
 bool TagDocument::appendElementToFile(const char16_t* name, const char16_t* text, uint32_t mode) {
-  if (name == nullptr || name[0] == 0) return false;
+  if (name == nullptr || name[0] == 0 || !fileStream_) return false;
   TextFileStream& file = fileOf(fileStream_.get());
   WrittenTagStack& open = file.openTags();
   if (name[0] == u'/') {
@@ -173,6 +173,7 @@ bool TagDocument::appendElementToFile(const char16_t* name, const char16_t* text
 // Writes the end tags of the open elements from the innermost one out to the
 // one at `depth` (-1: the innermost only).
 bool TagDocument::closeElementsInFile(int32_t depth) {
+  if (!fileStream_) return false;
   TextFileStream& file = fileOf(fileStream_.get());
   WrittenTagStack& open = file.openTags();
   if (depth < 0) depth = open.depth();
@@ -206,6 +207,7 @@ bool TagDocument::closeElementsInFile(int32_t depth) {
 // attributes). It goes to the file once a chunk's worth has gathered, or all
 // of it when the file is closed; its records then return to the free list.
 bool TagDocument::writeFinishedText(bool everything) {
+  if (!fileStream_) return false;
   TextFileStream& file = fileOf(fileStream_.get());
   std::size_t finished = text_.size();
   if (!everything && currentIndex_ != 0)

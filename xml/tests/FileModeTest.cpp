@@ -354,6 +354,25 @@ TEST_F(FileModeTest, WriteFileModeLineBreaksAndAttributesOfWrittenElements) {
   EXPECT_EQ(contents(file), "<r>\r\n<c>\x80?</c></r>");
 }
 
+TEST_F(FileModeTest, ADocumentLeftInWriteFileModeStillFinishesItsFile) {
+  const std::u16string file = path("left.xml");
+  {
+    TagDocument document;
+    ASSERT_TRUE(document.openFile(file.c_str(), TagDocument::kWriteFileMode, u"GB2312"));
+    ASSERT_TRUE(document.appendElement(u"a", nullptr, TagDocument::kAppendStartTagOnly |
+                                                          TagDocument::kAppendNoLineBreak));
+    ASSERT_TRUE(document.appendElement(u"b", u"\u4E2D"));
+  }
+  EXPECT_EQ(contents(file), "<a><b>\xD6\xD0</b></a>");
+
+  // The mode bits without a file: nothing to write to, and no harm done.
+  TagDocument bare;
+  bare.setOptions(TagDocument::kWriteFileMode);
+  EXPECT_FALSE(bare.appendElement(u"a"));
+  EXPECT_FALSE(bare.leaveElement());
+  EXPECT_FALSE(bare.closeFile());
+}
+
 TEST_F(FileModeTest, AFailedWriteIsReported) {
   TagDocument document;
   ASSERT_TRUE(document.openFile(u"/dev/full", TagDocument::kWriteFileMode, u"UTF-8", 1));
