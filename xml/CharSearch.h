@@ -1,12 +1,27 @@
 #pragma once
 
-// Small search loops the scanner spends most of its time in.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// Small search loops the scanner spends most of its time in; eight units at a time
+// where SSE2 is there.
 namespace char_search {
 
 inline bool isSpace(char16_t c) { return c == u' ' || c == u'\n' || c == u'\t' || c == u'\r'; }
 
 // First position in [p, end) holding `a`, or end.
 inline const char16_t* find(const char16_t* p, const char16_t* end, char16_t a) {
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi16(static_cast<short>(a));
+  while (end - p >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted));
+    if (mask != 0)
+      return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+    p += 8;
+  }
+#endif
   while (p < end && *p != a)
     ++p;
   return p;
@@ -14,6 +29,18 @@ inline const char16_t* find(const char16_t* p, const char16_t* end, char16_t a) 
 
 // First position in [p, end) holding `a` or `b`, or end.
 inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16_t a, char16_t b) {
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi16(static_cast<short>(a));
+  const __m128i second = _mm_set1_epi16(static_cast<short>(b));
+  while (end - p >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits = _mm_or_si128(_mm_cmpeq_epi16(units, first), _mm_cmpeq_epi16(units, second));
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0)
+      return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+    p += 8;
+  }
+#endif
   while (p < end && *p != a && *p != b)
     ++p;
   return p;

@@ -3,17 +3,22 @@
 #include <algorithm>
 #include <climits>
 
+#include <cstdlib>
+#include <new>
+
 namespace {
 
-std::unique_ptr<ElementRecord[]> copyIntoNewBlock(const ElementRecord* old, int32_t oldCount,
-                                                  int32_t newCount) {
-  auto block = std::make_unique<ElementRecord[]>(static_cast<size_t>(newCount));
-  if (old != nullptr)
-    std::copy(old, old + std::min(oldCount, newCount), block.get());
-  return block;
+// A block of `count` records holding the first records of `old` (which it replaces).
+ElementRecord* resizeBlock(ElementRecord* old, int32_t count) {
+  void* block = std::realloc(old, static_cast<size_t>(count) * sizeof(ElementRecord));
+  if (block == nullptr)
+    throw std::bad_alloc();
+  return static_cast<ElementRecord*>(block);
 }
 
 } // namespace
+
+void ElementTable::FreeBlock::operator()(ElementRecord* block) const { std::free(block); }
 
 int32_t ElementTable::segmentSize(int32_t segment) const {
   if (capacity_ == 0 || segment < 0)
@@ -52,15 +57,18 @@ void ElementTable::growTo(int64_t requested) {
   const int32_t oldLastSize = segmentSize(static_cast<int32_t>(lastSegment));
   const int32_t newLastSize =
       static_cast<int32_t>(requested - wantedSegment * kSegmentRecords);
+  const auto resize = [this](int64_t segment, int32_t count) {
+    ElementRecord* block = resizeBlock(segments_[segment].get(), count);
+    (void)segments_[segment].release(); // realloc took over (or kept) the old block
+    segments_[segment].reset(block);
+  };
   if (wantedSegment > lastSegment) {
     // The old last segment becomes an inner one: widen it to a full segment.
     if (oldLastSize < kSegmentRecords)
-      segments_[lastSegment] =
-          copyIntoNewBlock(segments_[lastSegment].get(), oldLastSize, kSegmentRecords);
-    segments_[wantedSegment] = copyIntoNewBlock(nullptr, 0, newLastSize);
+      resize(lastSegment, kSegmentRecords);
+    resize(wantedSegment, newLastSize);
   } else {
-    segments_[lastSegment] =
-        copyIntoNewBlock(segments_[lastSegment].get(), oldLastSize, newLastSize);
+    resize(lastSegment, newLastSize);
   }
   capacity_ = static_cast<int32_t>(requested);
 }
@@ -92,35 +100,43 @@ int32_t ElementTable::endTagLength(int32_t index) const {
   return static_cast<int32_t>(field);
 }
 
+namespace {
+
+// The field value for a length: the length itself, or the field's maximum with the
+// length kept in the side table.
+uint32_t fieldFor(int32_t index, int32_t length, uint32_t maximum,
+                  std::unordered_map<int32_t, int32_t>& longLengths) {
+  const uint32_t value = static_cast<uint32_t>(std::max(length, 0));
+  if (value >= maximum) {
+    longLengths[index] = static_cast<int32_t>(value);
+    return maximum;
+  }
+  if (!longLengths.empty())
+    longLengths.erase(index);
+  return value;
+}
+
+} // namespace
+
 void ElementTable::setTagLengths(int32_t index, int32_t startLength, int32_t endLength) {
-  setStartTagLength(index, startLength);
-  setEndTagLength(index, endLength);
+  // Writes the whole word: a fresh record's old contents are never read.
+  at(index).tagLengths =
+      tag_lengths::pack(fieldFor(index, startLength, tag_lengths::kStartMax, longStartTags_),
+                        fieldFor(index, endLength, tag_lengths::kEndMax, longEndTags_));
 }
 
 void ElementTable::setStartTagLength(int32_t index, int32_t startLength) {
   ElementRecord& record = at(index);
-  const uint32_t length = static_cast<uint32_t>(std::max(startLength, 0));
-  uint32_t field = length;
-  if (length >= tag_lengths::kStartMax) {
-    field = tag_lengths::kStartMax;
-    longStartTags_[index] = static_cast<int32_t>(length);
-  } else if (!longStartTags_.empty()) {
-    longStartTags_.erase(index);
-  }
-  record.tagLengths = tag_lengths::pack(field, tag_lengths::endField(record.tagLengths));
+  record.tagLengths =
+      tag_lengths::pack(fieldFor(index, startLength, tag_lengths::kStartMax, longStartTags_),
+                        tag_lengths::endField(record.tagLengths));
 }
 
 void ElementTable::setEndTagLength(int32_t index, int32_t endLength) {
   ElementRecord& record = at(index);
-  const uint32_t length = static_cast<uint32_t>(std::max(endLength, 0));
-  uint32_t field = length;
-  if (length >= tag_lengths::kEndMax) {
-    field = tag_lengths::kEndMax;
-    longEndTags_[index] = static_cast<int32_t>(length);
-  } else if (!longEndTags_.empty()) {
-    longEndTags_.erase(index);
-  }
-  record.tagLengths = tag_lengths::pack(tag_lengths::startField(record.tagLengths), field);
+  record.tagLengths =
+      tag_lengths::pack(tag_lengths::startField(record.tagLengths),
+                        fieldFor(index, endLength, tag_lengths::kEndMax, longEndTags_));
 }
 
 void ElementTable::forgetLongTags() {

@@ -49,7 +49,13 @@ public:
   void forgetLongTags();
 
 private:
-  using Segment = std::unique_ptr<ElementRecord[]>;
+  // Segments live in malloc blocks so that a growing last segment can be resized in
+  // place (realloc may move its pages instead of copying them). Records are plain data
+  // and are written in full before they are read, so new ones are not cleared.
+  struct FreeBlock {
+    void operator()(ElementRecord* block) const;
+  };
+  using Segment = std::unique_ptr<ElementRecord[], FreeBlock>;
   std::unique_ptr<Segment[]> segments_;
   int32_t capacity_ = 0;
   int32_t pointerCapacity_ = 0;

@@ -28,7 +28,7 @@ void NodeScanner::reset(const char16_t* text, int32_t length, int32_t offset) {
   reachedEnd_ = false;
 }
 
-NodeReport NodeScanner::next() {
+NodeReport NodeScanner::nextWithRefill() {
   for (;;) {
     const size_t logSize = log_.size();
     const int32_t start = offset_;
@@ -131,25 +131,27 @@ NodeReport NodeScanner::scanStartTag(int32_t s) {
   nameFirst_ = s + 1;
   nameLast_ = static_cast<int32_t>(q - text_) - 1;
 
-  // The tag itself: quoted values after '=' may hold '>'; an unquoted value runs to
-  // whitespace or '>', and a '/' at its end belongs to it.
+  // The tag itself: only '=' changes the meaning of what follows. After it (and any
+  // whitespace) a quote opens a value that may hold '>'; anything else opens an
+  // unquoted value that runs to whitespace or '>', and a '/' at its end belongs to it.
   const char16_t* r = nameHasEquals ? p + 1 : q;
-  bool afterEquals = false;
   bool valueEndsTag = false;
-  while (r < end) {
+  for (;;) {
+    r = findEither(r, end, u'>', u'=');
+    if (r == end)
+      return unterminated(s, u"start_tag");
+    if (*r == u'>')
+      break;
+    ++r;
+    while (r < end && isSpace(*r))
+      ++r;
+    if (r == end)
+      return unterminated(s, u"start_tag");
     const char16_t c = *r;
     if (c == u'>')
       break;
-    if (c == u'=') {
-      afterEquals = true;
-      ++r;
+    if (c == u'=')
       continue;
-    }
-    if (!afterEquals || isSpace(c)) {
-      ++r;
-      continue;
-    }
-    afterEquals = false;
     if (isQuote(c)) {
       const char16_t* close = find(r + 1, end, c);
       if (close == end)
@@ -165,8 +167,6 @@ NodeReport NodeScanner::scanStartTag(int32_t s) {
       break;
     }
   }
-  if (r == end)
-    return unterminated(s, u"start_tag");
   const bool empty = !valueEndsTag && r[-1] == u'/';
   return node(node_kind::kStartTag, s, static_cast<int32_t>(r - text_) + 1,
               empty ? kEmptyElementTag : 0);

@@ -53,7 +53,7 @@ public:
 
   void reset(const char16_t* text, int32_t length, int32_t offset = 0);
   // Reports the node at the current offset and moves the offset past it.
-  NodeReport next();
+  NodeReport next() { return refill_ == nullptr ? scanOnce() : nextWithRefill(); }
 
   int32_t offset() const { return offset_; }
   const char16_t* text() const { return text_; }
@@ -72,6 +72,7 @@ public:
   void setRefill(ScannerRefill* refill) { refill_ = refill; }
 
 private:
+  NodeReport nextWithRefill();
   NodeReport scanOnce();
   NodeReport scanStartTag(int32_t s);
   NodeReport scanEndTag(int32_t s);
