@@ -96,6 +96,7 @@ class PlayerPool {
     if (retireSource_) g_source_remove(retireSource_);
     retired_.clear();
     idle_.reset();
+    if (shelf_) gtk_widget_destroy(shelf_);
     g_object_unref(context_);
   }
 
@@ -109,6 +110,7 @@ class PlayerPool {
   void GiveBack(std::shared_ptr<BridgeView> view) {
     if (view->Usable() && !idle_) {
       idle_ = std::move(view);
+      Shelve(*idle_);
     } else {
       Retire(std::move(view));
     }
@@ -116,7 +118,10 @@ class PlayerPool {
 
   void Prewarm() {
     if (idle_ && !idle_->Usable()) Retire(std::move(idle_));
-    if (!idle_) idle_ = std::make_shared<BridgeView>(context_);
+    if (!idle_) {
+      idle_ = std::make_shared<BridgeView>(context_);
+      Shelve(*idle_);
+    }
   }
 
   bool IdleWarm() const { return idle_ && idle_->Warm(); }
@@ -139,7 +144,24 @@ class PlayerPool {
     }
   }
 
+  // The idle view waits in a window off the screen, drawn and running as
+  // if it were shown, so that it starts up as a shown one would.
+  void Shelve(BridgeView& view) {
+    if (!shelf_) {
+      shelf_ = gtk_offscreen_window_new();
+      gtk_window_set_default_size(GTK_WINDOW(shelf_), 800, 600);
+      gtk_widget_show(shelf_);
+    }
+    GtkWidget* widget = view.Widget();
+    GtkWidget* parent = gtk_widget_get_parent(widget);
+    if (parent == shelf_) return;
+    if (parent) gtk_container_remove(GTK_CONTAINER(parent), widget);
+    gtk_container_add(GTK_CONTAINER(shelf_), widget);
+    gtk_widget_show(widget);
+  }
+
   WebKitWebContext* context_ = nullptr;
+  GtkWidget* shelf_ = nullptr;
   std::shared_ptr<BridgeView> idle_;
   std::vector<std::shared_ptr<BridgeView>> retired_;
   guint retireSource_ = 0;

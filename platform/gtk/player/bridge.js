@@ -104,6 +104,17 @@
     },
   });
 
+  // Ruffle 0.6.0 destroys an instance when its element leaves the page, but
+  // an element that leaves while its load is still on the way gets its
+  // instance afterwards, and that one would play on unseen (and its calls
+  // would reach whoever owns the page then). Such an element comes back for
+  // a moment, unseen, and leaves again once its load is through.
+  function discard(player) {
+    player.classList.add("warming");
+    document.body.appendChild(player);
+    player.remove();
+  }
+
   function removeElement() {
     if (element) {
       element.remove();  // Ruffle destroys its instance when the element leaves the page
@@ -173,7 +184,11 @@
         warnOnUnsupportedContent: false, showSwfDownload: false, logLevel: "error", polyfills: false,
         letterbox: "fullscreen", openUrlMode: "allow", allowNetworking: "all",
       }, settings)).then(() => {
-        if (element === player && !wantPlaying) player.ruffle().suspend();
+        if (element !== player) {
+          discard(player);
+        } else if (!wantPlaying) {
+          player.ruffle().suspend();
+        }
       }, (error) => post({ session: id, kind: "log", level: "error", text: "load failed: " + error }));
       return true;
     },

@@ -40,7 +40,8 @@ class Environment final : public ::testing::Environment {
  public:
   void SetUp() override {
     dataRoot_ = std::filesystem::temp_directory_path() / ("tessary-player-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dataRoot_);
+    std::filesystem::create_directories(dataRoot_ / "data");
+    std::filesystem::create_directories(dataRoot_ / "cache");
     setenv("XDG_DATA_HOME", (dataRoot_ / "data").c_str(), 1);
     setenv("XDG_CACHE_HOME", (dataRoot_ / "cache").c_str(), 1);
     platform::gtk::UsePlayerFilesFolder(TESSARY_PLAYER_FILES);

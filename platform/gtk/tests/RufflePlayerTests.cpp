@@ -253,6 +253,21 @@ TEST_F(RufflePlayerTest, StopThenDestroyLeavesNothingRunning) {
   EXPECT_EQ(game.calls[0].request, Request("ready", "<string>again</string>"));
 }
 
+TEST_F(RufflePlayerTest, APlayerDestroyedWhileItsMovieLoadsLeavesNothingRunning) {
+  for (int i = 0; i < 3; ++i) {
+    Load("tag=early&ticks=1");
+    RunFor(i * 40);
+    player.reset();
+    player = game.window()->CreatePlayer(kPlayerId, kPlayerRect);
+  }
+  Load("tag=last");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  RunFor(1000);
+  ASSERT_EQ(game.calls.size(), 1u);
+  EXPECT_EQ(game.calls[0].request, Request("ready", "<string>last</string>"));
+  EXPECT_EQ(EvaluateJson(View(), "document.querySelectorAll('ruffle-player:not(.warming)').length"), "1");
+}
+
 TEST_F(RufflePlayerTest, TheHandlerMayDestroyThePlayerDuringACall) {
   game.onCall = [&](const std::string& request) {
     if (request.find("\"ready\"") != std::string::npos) player.reset();
