@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "xml/CodePages.h"
 #include "xml/IconvCodec.h"
@@ -22,17 +23,41 @@ Outcome fromForm(const unicode::Converted& converted) {
   return {converted.produced, converted.substituted};
 }
 
-std::unique_ptr<IconvCodec> openCodec(int codePage, IconvCodec::Direction direction) {
-  if (codePage == kCodePageAnsi)
-    return IconvCodec::open(codepages::localeEncodingName().c_str(), direction);
-  return IconvCodec::open(codepages::iconvName(codePage), direction);
+// Opening an iconv conversion costs more than converting a short text, so
+// each thread keeps the few it used last, reset to their initial state.
+IconvCodec* openCodec(int codePage, IconvCodec::Direction direction) {
+  struct Cached {
+    std::string encoding;
+    IconvCodec::Direction direction;
+    std::unique_ptr<IconvCodec> codec;
+  };
+  constexpr std::size_t kKept = 8;
+  thread_local std::vector<Cached> cache;  // the most recently used last
+
+  const char* name = codePage == kCodePageAnsi ? nullptr : codepages::iconvName(codePage);
+  const std::string encoding = codePage == kCodePageAnsi ? codepages::localeEncodingName()
+                                                         : std::string(name ? name : "");
+  if (encoding.empty()) return nullptr;
+  for (auto it = cache.begin(); it != cache.end(); ++it) {
+    if (it->encoding != encoding || it->direction != direction) continue;
+    Cached found = std::move(*it);
+    cache.erase(it);
+    found.codec->reset();
+    cache.push_back(std::move(found));
+    return cache.back().codec.get();
+  }
+  std::unique_ptr<IconvCodec> codec = IconvCodec::open(encoding.c_str(), direction);
+  if (!codec) return nullptr;
+  if (cache.size() == kKept) cache.erase(cache.begin());
+  cache.push_back({encoding, direction, std::move(codec)});
+  return cache.back().codec.get();
 }
 
 // UTF-16 to a byte code page (UTF-8 included).
 Outcome encodeFromUtf16(int codePage, const char16_t* in, std::size_t units,
                         unsigned char* out, std::size_t capacity) {
   if (codePage == kCodePageUtf8) return fromForm(unicode::utf16ToUtf8(in, units, out, capacity));
-  auto codec = openCodec(codePage, IconvCodec::Direction::fromUtf16);
+  IconvCodec* codec = openCodec(codePage, IconvCodec::Direction::fromUtf16);
   if (!codec) return {};
   const IconvCodec::Result r = codec->convert(reinterpret_cast<const char*>(in), units * 2,
                                               reinterpret_cast<char*>(out), capacity, true);
@@ -43,7 +68,7 @@ Outcome encodeFromUtf16(int codePage, const char16_t* in, std::size_t units,
 Outcome decodeToUtf16(int codePage, const unsigned char* in, std::size_t bytes, char16_t* out,
                       std::size_t capacity) {
   if (codePage == kCodePageUtf8) return fromForm(unicode::utf8ToUtf16(in, bytes, out, capacity));
-  auto codec = openCodec(codePage, IconvCodec::Direction::toUtf16);
+  IconvCodec* codec = openCodec(codePage, IconvCodec::Direction::toUtf16);
   if (!codec) return {};
   const IconvCodec::Result r = codec->convert(reinterpret_cast<const char*>(in), bytes,
                                               reinterpret_cast<char*>(out), capacity * 2, true);
