@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,11 +20,16 @@ class FileModeTest : public ::testing::Test {
     char pattern[] = "/tmp/tessary-files-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
+    const char* locale = std::getenv("LC_ALL");
+    savedLocale_ = locale ? std::optional<std::string>(locale) : std::nullopt;
     setenv("LC_ALL", "C.UTF-8", 1);
   }
   void TearDown() override {
     std::system(("rm -rf '" + folder_ + "'").c_str());
-    unsetenv("LC_ALL");
+    if (savedLocale_)
+      setenv("LC_ALL", savedLocale_->c_str(), 1);
+    else
+      unsetenv("LC_ALL");
   }
 
   std::u16string path(const std::string& name) const {
@@ -40,6 +46,7 @@ class FileModeTest : public ::testing::Test {
   }
 
   std::string folder_;
+  std::optional<std::string> savedLocale_;
 };
 
 std::string encode(const char16_t* encoding, const std::u16string& text) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,16 @@ class TextFileStreamTest : public ::testing::Test {
     char pattern[] = "/tmp/tessary-stream-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
+    const char* locale = std::getenv("LC_ALL");
+    savedLocale_ = locale ? std::optional<std::string>(locale) : std::nullopt;
     setenv("LC_ALL", "C.UTF-8", 1);
   }
   void TearDown() override {
     std::system(("rm -rf '" + folder_ + "'").c_str());
-    unsetenv("LC_ALL");
+    if (savedLocale_)
+      setenv("LC_ALL", savedLocale_->c_str(), 1);
+    else
+      unsetenv("LC_ALL");
   }
 
   std::string file(const std::string& name, const std::string& bytes) {
@@ -41,6 +47,7 @@ class TextFileStreamTest : public ::testing::Test {
   }
 
   std::string folder_;
+  std::optional<std::string> savedLocale_;
 };
 
 std::string utf16le(const std::u16string& text) {
