@@ -118,7 +118,7 @@ uint32_t fieldFor(int32_t index, int32_t length, uint32_t maximum,
 
 } // namespace
 
-void ElementTable::setTagLengths(int32_t index, int32_t startLength, int32_t endLength) {
+void ElementTable::setLongTagLengths(int32_t index, int32_t startLength, int32_t endLength) {
   // Writes the whole word: a fresh record's old contents are never read.
   at(index).tagLengths =
       tag_lengths::pack(fieldFor(index, startLength, tag_lengths::kStartMax, longStartTags_),

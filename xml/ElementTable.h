@@ -43,12 +43,23 @@ public:
   // 10 bits end tag) is kept exactly in a side table; the field then holds its maximum.
   int32_t startTagLength(int32_t index) const;
   int32_t endTagLength(int32_t index) const;
-  void setTagLengths(int32_t index, int32_t startLength, int32_t endLength);
+  void setTagLengths(int32_t index, int32_t startLength, int32_t endLength) {
+    if (static_cast<uint32_t>(startLength) < tag_lengths::kStartMax &&
+        static_cast<uint32_t>(endLength) < tag_lengths::kEndMax && longStartTags_.empty() &&
+        longEndTags_.empty()) {
+      at(index).tagLengths = tag_lengths::pack(static_cast<uint32_t>(startLength),
+                                               static_cast<uint32_t>(endLength));
+      return;
+    }
+    setLongTagLengths(index, startLength, endLength);
+  }
   void setStartTagLength(int32_t index, int32_t startLength);
   void setEndTagLength(int32_t index, int32_t endLength);
   void forgetLongTags();
 
 private:
+  void setLongTagLengths(int32_t index, int32_t startLength, int32_t endLength);
+
   // Segments live in malloc blocks so that a growing last segment can be resized in
   // place (realloc may move its pages instead of copying them). Records are plain data
   // and are written in full before they are read, so new ones are not cleared.

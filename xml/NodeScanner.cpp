@@ -45,6 +45,20 @@ NodeReport NodeScanner::nextWithRefill() {
   }
 }
 
+void NodeScanner::skipText() {
+  for (;;) {
+    const char16_t* end = text_ + length_;
+    const char16_t* next = find(text_ + offset_, end, u'<');
+    offset_ = static_cast<int32_t>(next - text_);
+    if (next != end || refill_ == nullptr)
+      return;
+    int32_t dropped = 0;
+    if (!refill_->refill(text_, length_, offset_, dropped))
+      return;
+    offset_ -= dropped;
+  }
+}
+
 NodeReport NodeScanner::node(int32_t kind, int32_t s, int32_t end, uint32_t flags) {
   offset_ = end;
   return NodeReport{kind, s, end - s, flags};

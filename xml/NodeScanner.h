@@ -54,6 +54,9 @@ public:
   void reset(const char16_t* text, int32_t length, int32_t offset = 0);
   // Reports the node at the current offset and moves the offset past it.
   NodeReport next() { return refill_ == nullptr ? scanOnce() : nextWithRefill(); }
+  // Moves the offset over text and whitespace to the next '<' (or the end of the text):
+  // for a reader that only wants the markup, the text nodes in between do not matter.
+  void skipText();
 
   int32_t offset() const { return offset_; }
   const char16_t* text() const { return text_; }

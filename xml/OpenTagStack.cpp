@@ -11,24 +11,12 @@ OpenTagStack::OpenTagStack()
   entries_[0] = Entry{0, 0, 0};
 }
 
-void OpenTagStack::push(int32_t record, const char16_t* name, int32_t nameLength) {
-  if (size_ == room_) {
-    const int32_t room = room_ * 2;
-    auto entries = std::make_unique<Entry[]>(static_cast<size_t>(room));
-    std::copy(entries_.get(), entries_.get() + size_, entries.get());
-    entries_ = std::move(entries);
-    room_ = room;
-  }
-  const int32_t start = static_cast<int32_t>(names_.size());
-  names_.append(name, static_cast<size_t>(nameLength));
-  entries_[size_++] = Entry{record, start, nameLength};
-}
-
-void OpenTagStack::pop() {
-  if (size_ <= 1)
-    return;
-  --size_;
-  names_.resize(static_cast<size_t>(entries_[size_].nameStart));
+void OpenTagStack::grow() {
+  const int32_t room = room_ * 2;
+  auto entries = std::make_unique<Entry[]>(static_cast<size_t>(room));
+  std::copy(entries_.get(), entries_.get() + size_, entries.get());
+  entries_ = std::move(entries);
+  room_ = room;
 }
 
 void OpenTagStack::release() {

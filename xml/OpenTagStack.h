@@ -23,12 +23,25 @@ public:
   const Entry& top() const { return entries_[size_ - 1]; }
   const char16_t* nameOf(const Entry& entry) const { return names_.data() + entry.nameStart; }
 
-  void push(int32_t record, const char16_t* name, int32_t nameLength);
-  void pop();
+  void push(int32_t record, const char16_t* name, int32_t nameLength) {
+    if (size_ == room_)
+      grow();
+    const int32_t start = static_cast<int32_t>(names_.size());
+    names_.append(name, static_cast<size_t>(nameLength));
+    entries_[size_++] = Entry{record, start, nameLength};
+  }
+  void pop() {
+    if (size_ <= 1)
+      return;
+    --size_;
+    names_.resize(static_cast<size_t>(entries_[size_].nameStart));
+  }
   // Frees the entries and names (the stack lives only during a parse).
   void release();
 
 private:
+  void grow(); // doubles the room
+
   std::unique_ptr<Entry[]> entries_;
   int32_t size_ = 0;
   int32_t room_ = 0;

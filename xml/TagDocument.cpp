@@ -77,20 +77,32 @@ std::unique_ptr<FileModeStream> TagDocument::detachFileStream() { return std::mo
 bool TagDocument::loadString(const char16_t* text) {
   if (fileMode())
     return false;
-  if (text != nullptr) {
-    text_.assign(text);
-  } else {
+  if (text == nullptr) {
     text_.clear();
     elements_->release();
+    resultLog_.clear();
+    return indexText();
   }
-  resultLog_.clear();
-  return indexText();
+  return loadText(std::u16string_view(text));
 }
 
 bool TagDocument::loadString(std::u16string_view text) {
   if (fileMode())
     return false;
-  text_.assign(text);
+  return loadText(text);
+}
+
+bool TagDocument::loadText(std::u16string_view text) {
+  if (text.size() > kLongestText)
+    text = {};
+  const char16_t* held = text_.data();
+  if (text.data() >= held && text.data() < held + text_.capacity()) {
+    text_.assign(text); // the document's own text: copy it whole
+  } else {
+    text_.clear();
+    text_.reserve(text.size());
+    pendingText_ = text;
+  }
   resultLog_.clear();
   return indexText();
 }
@@ -111,11 +123,13 @@ bool TagDocument::indexText() {
   resetPosition();
   savedPositions_->clear();
   nextFreeIndex_ = 1;
-  elements_->reserveForText(static_cast<int64_t>(text_.size()));
+  elements_->reserveForText(static_cast<int64_t>(text_.size() + pendingText_.size()));
   elements_->forgetLongTags();
   elements_->at(0) = ElementRecord{};
 
   const int32_t first = parseDocument(*this);
+  text_.append(pendingText_); // the parse copied it all; this only guards the invariant
+  pendingText_ = {};
 
   resetPosition();
   ElementRecord& document = elements_->at(0);
