@@ -1,6 +1,6 @@
 // The WebKit browser control in a plain GTK window: completions per frame,
 // the loading page, leave-page questions, the document's body, input
-// pre-translation and teardown in the middle of things.
+// pre-translation, teardown in the middle of things and the cache clearing.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/Text.h"
+#include "platform/gtk/WebContext.h"
 #include "platform/gtk/WebKitBrowser.h"
 #include "platform/gtk/tests/BrowserTestSupport.h"
 
@@ -117,6 +118,20 @@ TEST_F(BrowserTest, BadResourceAddressesGiveAnErrorPageAndTheBrowserGoesOn) {
   }
   ASSERT_TRUE(Load("res://zarek.exe/208"));
   EXPECT_EQ(EvaluateString(view(), "document.querySelector('.load').textContent"), kLoadingText);
+}
+
+TEST_F(BrowserTest, StrangeAddressesDoNotStopTheBrowser) {
+  const std::u16string nonAscii = platform::FromUtf8(Page("/plain.html?name=\xE4\xB8\xAD%zz&x=<>\"#frag"));
+  const std::u16string lone = u"http://127.0.0.1/\xD800tail";  // an unpaired surrogate
+  for (const std::u16string& address :
+       {std::u16string(), std::u16string(u"not an address"), std::u16string(u"http://"), std::u16string(u"http://["),
+        std::u16string(u"http://127.0.0.1:1/refused"), std::u16string(u"javascript:void(0)"), nonAscii, lone,
+        platform::FromUtf8(Page("/plain.html?") + std::string(100000, 'a'))}) {
+    browser->Navigate(address);
+    RunFor(150);
+  }
+  ASSERT_TRUE(Load(Page("/plain.html")));
+  EXPECT_EQ(EvaluateString(view(), "document.title"), "plain");
 }
 
 TEST_F(BrowserTest, FramesCompleteBeforeTheTopPageEachWithItsOwnAddress) {
@@ -254,6 +269,53 @@ TEST_F(BrowserTest, DemoSiteFramesAndLeavePage) {
   ASSERT_NE(handover.find("error"), std::string::npos) << handover;
   ASSERT_TRUE(Load(handover));
   EXPECT_LE(questions.count(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The kinds of website data the shared context holds for the page server.
+WebKitWebsiteDataTypes StoredKinds() {
+  struct Fetch {
+    bool done = false;
+    int kinds = 0;
+  } fetch;
+  WebKitWebsiteDataManager* manager = webkit_web_context_get_website_data_manager(platform::gtk::SharedWebContext());
+  webkit_website_data_manager_fetch(
+      manager, static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_ALL), nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* out = static_cast<Fetch*>(data);
+        GList* records = webkit_website_data_manager_fetch_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, nullptr);
+        for (GList* r = records; r; r = r->next) {
+          auto* record = static_cast<WebKitWebsiteData*>(r->data);
+          const char* name = webkit_website_data_get_name(record);
+          if (name && std::string(name).find("127.0.0.1") != std::string::npos) {
+            out->kinds |= webkit_website_data_get_types(record);
+          }
+        }
+        g_list_free_full(records, reinterpret_cast<GDestroyNotify>(webkit_website_data_unref));
+        out->done = true;
+      },
+      &fetch);
+  RunUntil([&] { return fetch.done; }, 10000);
+  return static_cast<WebKitWebsiteDataTypes>(fetch.kinds);
+}
+
+TEST_F(BrowserTest, ClearingTheCachesKeepsTheCookies) {
+  ASSERT_TRUE(Load(Page("/plain.html?cache=1")));
+  EvaluateString(view(), "document.cookie = 'login=kept; max-age=3600; path=/'");
+  ASSERT_TRUE(RunUntil([] { return (StoredKinds() & WEBKIT_WEBSITE_DATA_DISK_CACHE) != 0; }))
+      << "the page never reached the disk cache";
+  ASSERT_TRUE(RunUntil([] { return (StoredKinds() & WEBKIT_WEBSITE_DATA_COOKIES) != 0; }));
+
+  platform::gtk::ClearWebCaches();
+  EXPECT_TRUE(RunUntil([] { return (StoredKinds() & WEBKIT_WEBSITE_DATA_DISK_CACHE) == 0; }))
+      << "the disk cache still holds the page";
+  EXPECT_NE(StoredKinds() & WEBKIT_WEBSITE_DATA_COOKIES, 0);
+  // The page is still there to be loaded again, from the server.
+  ASSERT_TRUE(Load(Page("/plain.html?cache=1")));
+  EXPECT_EQ(EvaluateString(view(), "document.cookie"), "login=kept");
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 """Serves the browser tests' pages from a folder on a loopback port.
 
 "?delay=MS" holds a page back for that many milliseconds, so a test can
-make one frame finish after the others. Prints "pages on http://HOST:PORT"
+make one frame finish after the others; "?cache=1" lets the browser keep
+the page in its caches, every other page is sent as not to be stored. Prints "pages on http://HOST:PORT"
 once it accepts connections."""
 
 import os
@@ -22,7 +23,8 @@ class Handler(SimpleHTTPRequestHandler):
 
     def end_headers(self):
         # Every load goes to the server, so timing tricks hold on reloads.
-        self.send_header("Cache-Control", "no-store")
+        cacheable = "cache=1" in urllib.parse.urlsplit(self.path).query
+        self.send_header("Cache-Control", "max-age=3600" if cacheable else "no-store")
         super().end_headers()
 
     def log_message(self, fmt, *args):
