@@ -160,13 +160,21 @@ void OnFrameLoaded(WebKitUserContentManager*, WebKitJavascriptResult* result, gp
 
 // The browser answers "leave" to every leave-page question itself: a page
 // may ask through handlers that clearing onbeforeunload does not remove, and
-// a hidden browser must never wait on a question nobody sees.
-gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
-  if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
-    return FALSE;
+// a hidden browser must never wait on a question nobody sees. For the same
+// reason a message, confirmation or prompt of a page that is not on screen
+// is closed at once (OK, Cancel, no text): WebKit shows it inside the view,
+// and until it is answered the page's process loads nothing else. A page on
+// screen shows its questions as usual.
+gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer) {
+  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
+    webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+    return TRUE;
   }
-  webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
-  return TRUE;
+  if (gtk_widget_get_mapped(GTK_WIDGET(view))) return FALSE;
+  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_CONFIRM) {
+    webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+  }
+  return TRUE;  // unanswered otherwise: closing gives the defaults above
 }
 
 gboolean OnInputEvent(GtkWidget*, GdkEvent* event, gpointer data) {

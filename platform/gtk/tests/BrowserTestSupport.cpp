@@ -148,31 +148,33 @@ void RunFor(int milliseconds) {
   RunUntil([end] { return g_get_monotonic_time() >= end; }, milliseconds + 1000);
 }
 
-std::string EvaluateString(WebKitWebView* view, const std::string& expression) {
+std::string EvaluateString(WebKitWebView* view, const std::string& expression, int timeoutMs) {
   struct Result {
     bool done = false;
     std::string text;
-  } result;
+  };
+  // The answer may come after the wait has ended: the callback keeps its own share.
+  auto result = std::make_shared<Result>();
   webkit_web_view_evaluate_javascript(
       view, expression.c_str(), -1, nullptr, nullptr, nullptr,
       [](GObject* source, GAsyncResult* async, gpointer data) {
-        auto* out = static_cast<Result*>(data);
+        std::unique_ptr<std::shared_ptr<Result>> out(static_cast<std::shared_ptr<Result>*>(data));
         GError* error = nullptr;
         JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), async, &error);
         if (value) {
           gchar* text = jsc_value_to_string(value);
-          out->text = text ? text : "";
+          (*out)->text = text ? text : "";
           g_free(text);
           g_object_unref(value);
         } else {
-          out->text = "<error>";
+          (*out)->text = "<error>";
           g_clear_error(&error);
         }
-        out->done = true;
+        (*out)->done = true;
       },
-      &result);
-  if (!RunUntil([&] { return result.done; }, 10000)) return "<time-out>";
-  return result.text;
+      new std::shared_ptr<Result>(result));
+  if (!RunUntil([&] { return result->done; }, timeoutMs)) return "<time-out>";
+  return result->text;
 }
 
 LeaveQuestionCounter::LeaveQuestionCounter() {

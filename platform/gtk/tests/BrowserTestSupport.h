@@ -31,8 +31,8 @@ bool RunUntil(const std::function<bool()>& done, int timeoutMs = 15000);
 void RunFor(int milliseconds);
 
 // Evaluates an expression in the page's own world; its value as a string
-// ("<error>" when the evaluation fails).
-std::string EvaluateString(WebKitWebView* view, const std::string& expression);
+// ("<error>" when the evaluation fails, "<time-out>" when no answer came).
+std::string EvaluateString(WebKitWebView* view, const std::string& expression, int timeoutMs = 10000);
 
 // Counts leave-page questions asked of any web view, whoever answers them.
 class LeaveQuestionCounter {

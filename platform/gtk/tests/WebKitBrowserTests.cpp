@@ -134,6 +134,22 @@ TEST_F(BrowserTest, StrangeAddressesDoNotStopTheBrowser) {
   EXPECT_EQ(EvaluateString(view(), "document.title"), "plain");
 }
 
+TEST_F(BrowserTest, AHiddenPageIsNotHeldByItsQuestions) {
+  gtk_widget_hide(window.toplevel());
+  ASSERT_TRUE(Load(Page("/questions.html")));
+  // Closed unseen: OK, Cancel, no text; the page runs on.
+  EXPECT_TRUE(RunUntil([&] { return EvaluateString(view(), "String(window.answers.length)") == "3"; }, 5000));
+  EXPECT_EQ(EvaluateString(view(), "window.answers.join(',')"), "alert,confirm:false,prompt:null");
+  ASSERT_TRUE(Load(Page("/plain.html")));
+}
+
+TEST_F(BrowserTest, APageOnScreenShowsItsQuestions) {
+  ASSERT_TRUE(Load(Page("/questions.html")));
+  RunFor(500);
+  // The message waits for the player; the page is held until it is answered.
+  EXPECT_EQ(EvaluateString(view(), "'reached'", 1000), "<time-out>");
+}
+
 TEST_F(BrowserTest, FramesCompleteBeforeTheTopPageEachWithItsOwnAddress) {
   const std::string top = Page("/frames.html");
   ASSERT_TRUE(Load(top));
