@@ -14,6 +14,7 @@
 
 (() => {
   const MAX_DEPTH = 64;
+  const MAX_ITEMS = 1 << 20;
 
   function post(message) {
     try {
@@ -43,13 +44,15 @@
 
   // A copy made only of what the player's call form knows: undefined, null,
   // booleans, numbers, strings, arrays and plain objects, nested at most
-  // MAX_DEPTH deep (deeper, and anything else, becomes null).
+  // MAX_DEPTH deep and MAX_ITEMS long (beyond that, and anything else,
+  // becomes null).
   function plain(value, depth) {
     if (value === undefined || value === null) return value;
     const type = typeof value;
     if (type === "boolean" || type === "number" || type === "string") return value;
     if (type !== "object" || depth >= MAX_DEPTH) return null;
     if (Array.isArray(value)) {
+      if (value.length > MAX_ITEMS) return null;
       const out = [];
       for (let i = 0; i < value.length; i++) out.push(plain(value[i], depth + 1));
       return out;

@@ -5,7 +5,9 @@
 // the movie's callbacks; players come and go as the game window makes them.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +18,7 @@
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/RufflePlayer.h"
 #include "platform/gtk/player/InvokeXml.h"
+#include "platform/gtk/player/MovieSession.h"
 #include "platform/gtk/player/PlayerFiles.h"
 #include "platform/gtk/tests/PlayerTestSupport.h"
 
@@ -215,17 +218,14 @@ TEST_F(RufflePlayerTest, StopHaltsTheMovieAndPlayResumesIt) {
   Load("tag=frames");
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
   auto frames = [&] { return std::stod(CallMovie(Request("frames", "")).value_or("<number>-1</number>").substr(8)); };
-  RunFor(300);
-  double before = frames();
-  EXPECT_GT(before, 0);
+  EXPECT_TRUE(RunUntil([&] { return frames() > 0; }, 10000));
   player->Stop();
   RunFor(200);
   double stopped = frames();
   RunFor(400);
   EXPECT_EQ(frames(), stopped);
   player->Play();
-  RunFor(400);
-  EXPECT_GT(frames(), stopped);
+  EXPECT_TRUE(RunUntil([&] { return frames() > stopped; }, 10000));
 }
 
 TEST_F(RufflePlayerTest, StopThenDestroyLeavesNothingRunning) {
@@ -372,6 +372,47 @@ TEST_F(RufflePlayerTest, RightClicksPassThePreTranslationAddressedToThePlayer) {
   EXPECT_EQ(EvaluateJson(View(), "getComputedStyle(document.querySelector('ruffle-player:not(.warming)')"
                                  ".shadowRoot.getElementById('context-menu-overlay')).display"),
             "\"none\"");
+}
+
+TEST_F(RufflePlayerTest, AnEndedWebProcessCostsOnlyThatPlayer) {
+  Load("tag=crash");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  webkit_web_view_terminate_web_process(View());
+  RunFor(300);
+  EXPECT_EQ(CallMovie(Request("flashSetting", "<string>display</string>")), std::nullopt);
+  player->Stop();
+  player->Play();
+
+  // The next player gets a page of its own.
+  game.calls.clear();
+  player = game.window()->CreatePlayer(kPlayerId, kPlayerRect);
+  Load("tag=recovered");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  EXPECT_EQ(game.calls[0].request, Request("ready", "<string>recovered</string>"));
+  EXPECT_EQ(CallMovie(Request("flashSetting", "<string>display</string>")), "<string>shown display</string>");
+}
+
+TEST_F(RufflePlayerTest, WithoutItsFilesThePlayerStaysEmptyAndQuiet) {
+  player.reset();
+  gtk::ShutdownMoviePlayer();
+  auto empty = std::filesystem::temp_directory_path() / ("no-player-files-" + std::to_string(getpid()));
+  std::filesystem::create_directories(empty);
+  gtk::UsePlayerFilesFolder(empty);
+
+  player = game.window()->CreatePlayer(kPlayerId, kPlayerRect);
+  Load("tag=nofiles");
+  RunFor(1500);
+  EXPECT_TRUE(game.calls.empty());
+  EXPECT_TRUE(game.states.empty());
+  EXPECT_EQ(CallMovie(Request("flashSetting", "<string>display</string>")), std::nullopt);
+  player.reset();
+
+  // With its files back, a new player plays.
+  gtk::UsePlayerFilesFolder(TESSARY_PLAYER_FILES);
+  player = game.window()->CreatePlayer(kPlayerId, kPlayerRect);
+  Load("tag=files");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  std::filesystem::remove_all(empty);
 }
 
 TEST_F(RufflePlayerTest, ALaterPlayerFindsRuffleReadyInTheSamePage) {
