@@ -80,6 +80,9 @@ WebKitWebContext* MakeContext() {
   g_object_unref(manager);
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_WEB_BROWSER);
   webkit_web_context_register_uri_scheme(context, "res", ServeResourcePage, nullptr, nullptr);
+  // Like files on disk, the program's pages are the program's own: a web
+  // site may not load them into its pages; the program itself navigates.
+  webkit_security_manager_register_uri_scheme_as_local(webkit_web_context_get_security_manager(context), "res");
   return context;
 }
 

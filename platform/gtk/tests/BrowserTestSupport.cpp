@@ -75,7 +75,8 @@ class Environment final : public ::testing::Environment {
   void SetUp() override {
     // Cookies and caches of the tests stay out of the user's folders.
     dataRoot_ = std::filesystem::temp_directory_path() / ("tessary-browser-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dataRoot_);
+    std::filesystem::create_directories(dataRoot_ / "data");
+    std::filesystem::create_directories(dataRoot_ / "cache");
     setenv("XDG_DATA_HOME", (dataRoot_ / "data").c_str(), 1);
     setenv("XDG_CACHE_HOME", (dataRoot_ / "cache").c_str(), 1);
 

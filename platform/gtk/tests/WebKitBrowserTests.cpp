@@ -120,6 +120,20 @@ TEST_F(BrowserTest, BadResourceAddressesGiveAnErrorPageAndTheBrowserGoesOn) {
   EXPECT_EQ(EvaluateString(view(), "document.querySelector('.load').textContent"), kLoadingText);
 }
 
+TEST_F(BrowserTest, TheProgramOpensItsOwnPagesButWebPagesCannot) {
+  ASSERT_TRUE(Load(Page("/embeds-res.html")));
+  RunFor(300);
+  for (const auto& completion : window.completions) EXPECT_NE(completion.address, "res://zarek.exe/208");
+  // From a web page, the program's own navigation still reaches it.
+  ASSERT_TRUE(Load("res://zarek.exe/208"));
+  EXPECT_EQ(EvaluateString(view(), "document.querySelector('.load').textContent"), kLoadingText);
+  // And a web page cannot send the browser there either.
+  ASSERT_TRUE(Load(Page("/plain.html")));
+  EvaluateString(view(), "location.href = 'res://zarek.exe/208'; 'sent'");
+  RunFor(500);
+  EXPECT_EQ(EvaluateString(view(), "document.title"), "plain");
+}
+
 TEST_F(BrowserTest, StrangeAddressesDoNotStopTheBrowser) {
   const std::u16string nonAscii = platform::FromUtf8(Page("/plain.html?name=\xE4\xB8\xAD%zz&x=<>\"#frag"));
   const std::u16string lone = u"http://127.0.0.1/\xD800tail";  // an unpaired surrogate
