@@ -3,8 +3,14 @@
 // window at a rectangle. It reports a completed document for the top-level
 // page and for every frame, each with its own address, frames first, as the
 // system browser control does; answers "leave" to every leave-page question
-// on its own, so a hidden browser can always move on; and sends key and
-// mouse input through the run loop's pre-translation first.
+// on its own and closes the messages of a page that is not on screen, so a
+// hidden browser can always move on; and sends key and mouse input through
+// the run loop's pre-translation first.
+//
+// Completions are delivered from the main loop, one per dispatch, in the
+// order WebKit reported them; the window's handler may navigate, hide or
+// destroy anything (this browser and its window included) while it handles
+// one.
 
 #include <gtk/gtk.h>
 
@@ -53,6 +59,8 @@ class WebKitBrowser final : public BrowserControl {
   // The WebKitWebView; it stays valid (referenced) as long as this object.
   GtkWidget* Widget() const;
 
+  // Shared with the document objects and the queued completions, which
+  // find it gone once the browser is destroyed.
   struct State;
 
  private:
