@@ -4,14 +4,20 @@
 #include <emmintrin.h>
 #endif
 
-// Small search loops the scanner spends most of its time in; eight units at a time
-// where SSE2 is there.
+// Small search loops the scanner spends most of its time in. Most runs inside markup
+// are short, so the first units are looked at one by one; longer runs go on eight
+// units at a time where SSE2 is there.
 namespace char_search {
 
 inline bool isSpace(char16_t c) { return c == u' ' || c == u'\n' || c == u'\t' || c == u'\r'; }
 
 // First position in [p, end) holding `a`, or end.
+constexpr long kUnitByUnit = 16;
+
 inline const char16_t* find(const char16_t* p, const char16_t* end, char16_t a) {
+  for (const char16_t* stop = end - p > kUnitByUnit ? p + kUnitByUnit : end; p < stop; ++p)
+    if (*p == a)
+      return p;
 #if defined(__SSE2__)
   const __m128i wanted = _mm_set1_epi16(static_cast<short>(a));
   while (end - p >= 8) {
@@ -29,6 +35,9 @@ inline const char16_t* find(const char16_t* p, const char16_t* end, char16_t a) 
 
 // First position in [p, end) holding `a` or `b`, or end.
 inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16_t a, char16_t b) {
+  for (const char16_t* stop = end - p > kUnitByUnit ? p + kUnitByUnit : end; p < stop; ++p)
+    if (*p == a || *p == b)
+      return p;
 #if defined(__SSE2__)
   const __m128i first = _mm_set1_epi16(static_cast<short>(a));
   const __m128i second = _mm_set1_epi16(static_cast<short>(b));

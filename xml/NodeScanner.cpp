@@ -28,23 +28,6 @@ void NodeScanner::reset(const char16_t* text, int32_t length, int32_t offset) {
   reachedEnd_ = false;
 }
 
-NodeReport NodeScanner::nextWithRefill() {
-  for (;;) {
-    const size_t logSize = log_.size();
-    const int32_t start = offset_;
-    reachedEnd_ = false;
-    NodeReport report = scanOnce();
-    if (refill_ == nullptr || !reachedEnd_)
-      return report;
-    // The node ran into the end of the loaded text: with more text it may end elsewhere.
-    int32_t dropped = 0;
-    if (!refill_->refill(text_, length_, start, dropped))
-      return report;
-    log_.resize(logSize);
-    offset_ = start - dropped;
-  }
-}
-
 void NodeScanner::skipText() {
   for (;;) {
     const char16_t* end = text_ + length_;
@@ -59,7 +42,7 @@ void NodeScanner::skipText() {
   }
 }
 
-NodeReport NodeScanner::node(int32_t kind, int32_t s, int32_t end, uint32_t flags) {
+[[gnu::always_inline]] inline NodeReport NodeScanner::node(int32_t kind, int32_t s, int32_t end, uint32_t flags) {
   offset_ = end;
   return NodeReport{kind, s, end - s, flags};
 }
@@ -83,7 +66,7 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
   return node(node_kind::kFaulty, s, stop);
 }
 
-NodeReport NodeScanner::scanOnce() {
+[[gnu::always_inline]] inline NodeReport NodeScanner::scanNode() {
   const int32_t s = offset_;
   if (s >= length_) {
     reachedEnd_ = true;
@@ -106,7 +89,7 @@ NodeReport NodeScanner::scanOnce() {
   return fault(s, s + 1, u"first_tag_syntax");
 }
 
-NodeReport NodeScanner::scanText(int32_t s) {
+[[gnu::always_inline]] inline NodeReport NodeScanner::scanText(int32_t s) {
   const char16_t* p = text_ + s;
   const char16_t* end = text_ + length_;
   const char16_t* q = p + 1; // the first character never ends a text, not even a '>'
@@ -129,7 +112,7 @@ NodeReport NodeScanner::scanText(int32_t s) {
   return node(node_kind::kText, s, stop);
 }
 
-NodeReport NodeScanner::scanStartTag(int32_t s) {
+[[gnu::always_inline]] inline NodeReport NodeScanner::scanStartTag(int32_t s) {
   const char16_t* p = text_ + s;
   const char16_t* end = text_ + length_;
   // The name runs to the first whitespace, '/' or '>'.
@@ -186,15 +169,17 @@ NodeReport NodeScanner::scanStartTag(int32_t s) {
               empty ? kEmptyElementTag : 0);
 }
 
-NodeReport NodeScanner::scanEndTag(int32_t s) {
+[[gnu::always_inline]] inline NodeReport NodeScanner::scanEndTag(int32_t s) {
   const char16_t* end = text_ + length_;
   const char16_t* q = text_ + s + 2;
   while (q < end && !isSpace(*q) && *q != u'/' && *q != u'>')
     ++q;
   nameFirst_ = s + 2;
   nameLast_ = static_cast<int32_t>(q - text_) - 1;
-  return finishAtTerminator(s, static_cast<int32_t>(q - text_), node_kind::kEndTag, nullptr, 0,
-                            u"end_tag");
+  q = find(q, end, u'>');
+  if (q == end)
+    return unterminated(s, u"end_tag");
+  return node(node_kind::kEndTag, s, static_cast<int32_t>(q - text_) + 1);
 }
 
 NodeReport NodeScanner::scanProcessingInstruction(int32_t s) {
@@ -328,4 +313,23 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
     ++r; // a '<' that opens nothing is an ordinary character here
   }
   return unterminated(s, u"document_type");
+}
+
+NodeReport NodeScanner::scanOnce() { return scanNode(); }
+
+NodeReport NodeScanner::nextWithRefill() {
+  for (;;) {
+    const size_t logSize = log_.size();
+    const int32_t start = offset_;
+    reachedEnd_ = false;
+    NodeReport report = scanNode();
+    if (!reachedEnd_)
+      return report;
+    // The node ran into the end of the loaded text: with more text it may end elsewhere.
+    int32_t dropped = 0;
+    if (!refill_->refill(text_, length_, start, dropped))
+      return report;
+    log_.resize(logSize);
+    offset_ = start - dropped;
+  }
 }

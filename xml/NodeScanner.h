@@ -77,6 +77,7 @@ public:
 private:
   NodeReport nextWithRefill();
   NodeReport scanOnce();
+  NodeReport scanNode(); // scanOnce's body, inlined where nodes are scanned in a loop
   NodeReport scanStartTag(int32_t s);
   NodeReport scanEndTag(int32_t s);
   NodeReport scanProcessingInstruction(int32_t s);
