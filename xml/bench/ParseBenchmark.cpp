@@ -14,54 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <new>
 #include <string>
-
-// ---------------------------------------------------------------- memory counting
-// Live heap bytes, counted only while a memory measurement runs.
-namespace {
-bool g_counting = false;
-long long g_liveBytes = 0;
-
-void* countedMalloc(size_t size) {
-  void* block = std::malloc(size);
-  if (g_counting && block != nullptr)
-    g_liveBytes += static_cast<long long>(malloc_usable_size(block));
-  return block;
-}
-// Not inlined into operator delete: the compiler would take the malloc-backed new for a mismatch.
-[[gnu::noinline]] void countedFree(void* block) {
-  if (g_counting && block != nullptr)
-    g_liveBytes -= static_cast<long long>(malloc_usable_size(block));
-  std::free(block);
-}
-void* countedRealloc(void* block, size_t size) {
-  const long long before = (g_counting && block != nullptr) ? malloc_usable_size(block) : 0;
-  void* moved = std::realloc(block, size);
-  if (g_counting && moved != nullptr)
-    g_liveBytes += static_cast<long long>(malloc_usable_size(moved)) - before;
-  return moved;
-}
-char* countedStrdup(const char* text) {
-  const size_t size = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(countedMalloc(size));
-  if (copy != nullptr)
-    std::memcpy(copy, text, size);
-  return copy;
-}
-} // namespace
-
-void* operator new(size_t size) {
-  void* block = countedMalloc(size == 0 ? 1 : size);
-  if (block == nullptr)
-    throw std::bad_alloc();
-  return block;
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* block) noexcept { countedFree(block); }
-void operator delete[](void* block) noexcept { countedFree(block); }
-void operator delete(void* block, size_t) noexcept { countedFree(block); }
-void operator delete[](void* block, size_t) noexcept { countedFree(block); }
 
 namespace {
 
@@ -87,26 +40,31 @@ bool parseWithLibxml2(const BenchDocument& d) {
   return ok;
 }
 
+// Heap bytes in use (heap and mapped blocks alike), from the C library's counts: every
+// parser's memory comes through malloc.
+long long heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<long long>(info.uordblks + info.hblkhd);
+}
+
 // Heap bytes held by the parsed document, per element.
 double bytesPerElement(const char* parser, const BenchDocument& d) {
-  g_liveBytes = 0;
-  g_counting = true;
+  const long long before = heapInUse();
   long long held = 0;
   if (std::strcmp(parser, "TagDocument") == 0) {
     TagDocument document;
     document.loadString(std::u16string_view(d.utf16));
-    held = g_liveBytes;
+    held = heapInUse() - before;
   } else if (std::strcmp(parser, "pugixml") == 0) {
     pugi::xml_document document;
     document.load_buffer(d.utf8.data(), d.utf8.size());
-    held = g_liveBytes;
+    held = heapInUse() - before;
   } else {
     xmlDoc* document = xmlReadMemory(d.utf8.data(), static_cast<int>(d.utf8.size()), "bench.xml",
                                      nullptr, kLibxml2Options);
-    held = g_liveBytes;
+    held = heapInUse() - before;
     xmlFreeDoc(document);
   }
-  g_counting = false;
   return static_cast<double>(held) / static_cast<double>(d.elements);
 }
 
@@ -190,9 +148,7 @@ int main(int argc, char** argv) {
       break;
     }
   }
-  xmlMemSetup(countedFree, countedMalloc, countedRealloc, countedStrdup);
   xmlInitParser();
-  pugi::set_memory_management_functions(countedMalloc, countedFree);
   for (Shape shape : {Shape::Flat, Shape::Nested, Shape::AttributeHeavy}) {
     const std::string name = shapeName(shape);
     benchmark::RegisterBenchmark(("TagDocument/" + name).c_str(), runParser, indexWithTagDocument, shape)
