@@ -114,9 +114,11 @@ long ResidentKb(const std::string& pid) {
   return 0;
 }
 
-// The program's own resident memory and that of its web processes.
+// The program's own resident memory and that of its web engine's processes
+// (web process and network process).
 void CountMemory(benchmark::State& state) {
   long own = ResidentKb(std::to_string(getpid())), web = 0;
+  int processes = 0;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     std::string pid = entry.path().filename();
     std::ifstream stat("/proc/" + pid + "/stat");
@@ -127,10 +129,14 @@ void CountMemory(benchmark::State& state) {
     int parent = 0;
     char kind = 0;
     std::sscanf(text.c_str() + close + 1, " %c %d", &kind, &parent);
-    if (parent == getpid()) web += ResidentKb(pid);
+    if (parent == getpid() && text.find("(WebKit") != std::string::npos) {
+      web += ResidentKb(pid);
+      ++processes;
+    }
   }
   state.counters["own_MB"] = own / 1024.0;
-  state.counters["children_MB"] = web / 1024.0;
+  state.counters["web_MB"] = web / 1024.0;
+  state.counters["web_processes"] = processes;
 }
 
 void Reload(benchmark::State& state) {

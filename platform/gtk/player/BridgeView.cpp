@@ -33,7 +33,7 @@ bool IsWebAddress(const char* uri) {
 
 }  // namespace
 
-BridgeView::BridgeView(WebKitWebContext* context) {
+BridgeView::BridgeView(WebKitWebContext* context, GtkWidget* shelf) : shelf_(shelf) {
   content_ = webkit_user_content_manager_new();
   g_signal_connect(content_, "script-message-received::tessaryPlayer", G_CALLBACK(OnScriptMessage), this);
   webkit_user_content_manager_register_script_message_handler(content_, kChannel);
@@ -76,6 +76,7 @@ BridgeView::BridgeView(WebKitWebContext* context) {
   g_signal_connect(view_, "button-press-event", G_CALLBACK(OnInput), this);
   g_signal_connect(view_, "motion-notify-event", G_CALLBACK(OnInput), this);
 
+  Shelve();
   webkit_web_view_load_uri(view_, kBridgePageAddress);
 }
 
@@ -83,15 +84,55 @@ BridgeView::~BridgeView() {
   if (flushSource_) g_source_remove(flushSource_);
   g_signal_handlers_disconnect_by_data(content_, this);
   webkit_user_content_manager_unregister_script_message_handler(content_, kChannel);
-  if (view_) {
-    g_signal_handlers_disconnect_by_data(view_, this);
-    if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(view_))) {
-      gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(view_));
-    }
-    gtk_widget_destroy(GTK_WIDGET(view_));
-    g_object_unref(view_);
+  g_signal_handlers_disconnect_by_data(view_, this);
+  if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(view_))) {
+    gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(view_));
   }
+  if (frame_) {
+    g_signal_handlers_disconnect_by_data(frame_, this);
+    gtk_widget_destroy(frame_);
+    g_object_unref(frame_);
+  }
+  gtk_widget_destroy(GTK_WIDGET(view_));
+  g_object_unref(view_);
   g_object_unref(content_);
+}
+
+GtkWidget* BridgeView::FrameFor(GtkWidget* windowContainer) {
+  if (frame_ && windowContainer && gtk_widget_get_parent(frame_) == windowContainer) return frame_;
+  GtkWidget* view = GTK_WIDGET(view_);
+  if (frame_) {
+    g_signal_handlers_disconnect_by_data(frame_, this);
+    if (gtk_widget_get_parent(view) == frame_) gtk_container_remove(GTK_CONTAINER(frame_), view);
+    gtk_widget_destroy(frame_);  // it leaves its window
+    g_object_unref(frame_);
+  }
+  frame_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  g_object_ref_sink(frame_);
+  g_signal_connect(frame_, "destroy", G_CALLBACK(OnFrameDestroyed), this);
+  if (GtkWidget* parent = gtk_widget_get_parent(view)) gtk_container_remove(GTK_CONTAINER(parent), view);
+  gtk_box_pack_start(GTK_BOX(frame_), view, TRUE, TRUE, 0);
+  gtk_widget_show(view);
+  return frame_;
+}
+
+// The frame's window is going: the view leaves before the window's
+// destruction reaches it, so the page stays warm for later borrowers.
+void BridgeView::OnFrameDestroyed(GtkWidget* frame, gpointer data) {
+  auto* self = static_cast<BridgeView*>(data);
+  g_signal_handlers_disconnect_by_data(frame, self);
+  GtkWidget* view = GTK_WIDGET(self->view_);
+  if (gtk_widget_get_parent(view) == frame) gtk_container_remove(GTK_CONTAINER(frame), view);
+  g_object_unref(self->frame_);
+  self->frame_ = nullptr;
+  self->Shelve();
+}
+
+void BridgeView::Shelve() {
+  GtkWidget* view = GTK_WIDGET(view_);
+  if (!shelf_ || broken_ || gtk_widget_get_parent(view)) return;
+  gtk_container_add(GTK_CONTAINER(shelf_), view);
+  gtk_widget_show(view);
 }
 
 void BridgeView::Run(std::string script) {

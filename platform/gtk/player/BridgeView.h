@@ -30,14 +30,23 @@ class MovieSessionEvents {
 
 class BridgeView : public std::enable_shared_from_this<BridgeView> {
  public:
-  explicit BridgeView(WebKitWebContext* context);
+  // shelf: the off-screen window the view waits in while it has no frame.
+  BridgeView(WebKitWebContext* context, GtkWidget* shelf);
   ~BridgeView();
   BridgeView(const BridgeView&) = delete;
   BridgeView& operator=(const BridgeView&) = delete;
 
-  // The web view; it stays alive (and out of any window) between borrowers.
   GtkWidget* Widget() const { return GTK_WIDGET(view_); }
   WebKitWebView* WebView() const { return view_; }
+
+  // The widget a borrower puts into its window: a frame holding the view.
+  // The frame stays in its window (hidden) when the borrower is done, so a
+  // later borrower in the same window (the game reloading) finds the view
+  // in place: taking a web view out of a window and putting it into
+  // another costs both processes memory every time. A borrower in another
+  // window gets a new frame; the old one leaves its window.
+  GtkWidget* FrameFor(GtkWidget* windowContainer);
+  GtkWidget* Frame() const { return frame_; }
   // False once the page failed to load, its web process ended or the view
   // was destroyed: such a view is not lent again.
   bool Usable() const { return !broken_; }
@@ -75,12 +84,16 @@ class BridgeView : public std::enable_shared_from_this<BridgeView> {
                                  gpointer self);
   static gboolean OnInput(GtkWidget*, GdkEvent* event, gpointer self);
   static gboolean FlushHeld(gpointer self);
+  static void OnFrameDestroyed(GtkWidget* frame, gpointer self);
+  void Shelve();
 
   void Receive(Message message);
   void Deliver(const Message& message);
 
   WebKitWebView* view_ = nullptr;
   WebKitUserContentManager* content_ = nullptr;
+  GtkWidget* shelf_ = nullptr;
+  GtkWidget* frame_ = nullptr;
   bool pageLoaded_ = false;
   bool broken_ = false;
   bool warm_ = false;

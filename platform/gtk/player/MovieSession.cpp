@@ -104,13 +104,12 @@ class PlayerPool {
     std::shared_ptr<BridgeView> view = std::move(idle_);
     if (view && view->Usable()) return view;
     if (view) Retire(std::move(view));
-    return std::make_shared<BridgeView>(context_);
+    return std::make_shared<BridgeView>(context_, Shelf());
   }
 
   void GiveBack(std::shared_ptr<BridgeView> view) {
     if (view->Usable() && !idle_) {
       idle_ = std::move(view);
-      Shelve(*idle_);
     } else {
       Retire(std::move(view));
     }
@@ -118,10 +117,7 @@ class PlayerPool {
 
   void Prewarm() {
     if (idle_ && !idle_->Usable()) Retire(std::move(idle_));
-    if (!idle_) {
-      idle_ = std::make_shared<BridgeView>(context_);
-      Shelve(*idle_);
-    }
+    if (!idle_) idle_ = std::make_shared<BridgeView>(context_, Shelf());
   }
 
   bool IdleWarm() const { return idle_ && idle_->Warm(); }
@@ -144,20 +140,15 @@ class PlayerPool {
     }
   }
 
-  // The idle view waits in a window off the screen, drawn and running as
+  // A view with no window waits in one off the screen, drawn and running as
   // if it were shown, so that it starts up as a shown one would.
-  void Shelve(BridgeView& view) {
+  GtkWidget* Shelf() {
     if (!shelf_) {
       shelf_ = gtk_offscreen_window_new();
       gtk_window_set_default_size(GTK_WINDOW(shelf_), 800, 600);
       gtk_widget_show(shelf_);
     }
-    GtkWidget* widget = view.Widget();
-    GtkWidget* parent = gtk_widget_get_parent(widget);
-    if (parent == shelf_) return;
-    if (parent) gtk_container_remove(GTK_CONTAINER(parent), widget);
-    gtk_container_add(GTK_CONTAINER(shelf_), widget);
-    gtk_widget_show(widget);
+    return shelf_;
   }
 
   WebKitWebContext* context_ = nullptr;
@@ -209,15 +200,9 @@ struct MovieSession::PendingCall {
   ~PendingCall() { g_main_loop_unref(loop); }
 };
 
-MovieSession::MovieSession(MovieSessionEvents& events)
+MovieSession::MovieSession(MovieSessionEvents& events, GtkWidget* windowContainer)
     : bridge_(PlayerPool::Get().Borrow()), id_(NextSessionId()) {
-  frame_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  g_object_ref_sink(frame_);
-  g_signal_connect(frame_, "destroy", G_CALLBACK(OnFrameDestroyed), this);
-  GtkWidget* view = bridge_->Widget();
-  if (GtkWidget* parent = gtk_widget_get_parent(view)) gtk_container_remove(GTK_CONTAINER(parent), view);
-  gtk_box_pack_start(GTK_BOX(frame_), view, TRUE, TRUE, 0);
-  gtk_widget_show(view);
+  frame_ = GTK_WIDGET(g_object_ref(bridge_->FrameFor(windowContainer)));
   bridge_->Attach(id_, &events);
   bridge_->Run("tessaryPlayer.open(" + std::to_string(id_) + ")");
 }
@@ -231,21 +216,10 @@ MovieSession::~MovieSession() {
   }
   bridge_->Run("tessaryPlayer.close(" + std::to_string(id_) + ")");
   bridge_->Detach(id_);
-  g_signal_handlers_disconnect_by_data(frame_, this);
-  GtkWidget* view = bridge_->Widget();
-  if (gtk_widget_get_parent(view) == frame_) gtk_container_remove(GTK_CONTAINER(frame_), view);
-  if (!frameDestroyed_) gtk_widget_destroy(frame_);
+  // The frame stays in its window, hidden, for the next player there.
+  gtk_widget_hide(frame_);
   g_object_unref(frame_);
   PlayerPool::Get().GiveBack(std::move(bridge_));
-}
-
-// The window that holds the frame is going: the web view leaves before the
-// window's destruction reaches it, so the page stays warm for later players.
-void MovieSession::OnFrameDestroyed(GtkWidget* frame, gpointer data) {
-  auto* self = static_cast<MovieSession*>(data);
-  self->frameDestroyed_ = true;
-  GtkWidget* view = self->bridge_->Widget();
-  if (gtk_widget_get_parent(view) == frame) gtk_container_remove(GTK_CONTAINER(frame), view);
 }
 
 void MovieSession::Load(const MovieSettings& settings) { bridge_->Run(MovieLoadScript(id_, settings)); }

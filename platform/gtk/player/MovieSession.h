@@ -8,7 +8,7 @@
 // gives it back when it ends, after the page has dropped the session's
 // Ruffle player. So a player made right after another one (the game reloads
 // by destroying its player and making a new one) finds Ruffle's module
-// compiled already.
+// compiled already, and the view still standing in its window.
 
 #include <gtk/gtk.h>
 
@@ -42,12 +42,15 @@ class MovieSession {
   // How long a call into the movie may take before the host stops waiting.
   static constexpr guint kCallTimeoutMs = 5000;
 
-  explicit MovieSession(MovieSessionEvents& events);
+  // windowContainer: the container of the window the session's widget
+  // will stand in (a view whose frame is there already is preferred).
+  MovieSession(MovieSessionEvents& events, GtkWidget* windowContainer);
   ~MovieSession();
   MovieSession(const MovieSession&) = delete;
   MovieSession& operator=(const MovieSession&) = delete;
 
   // The session's widget (the web view inside it), for the host's window.
+  // It stays there, hidden, when the session ends.
   GtkWidget* Widget() const { return frame_; }
   std::uint64_t Id() const { return id_; }
 
@@ -65,12 +68,10 @@ class MovieSession {
 
  private:
   struct PendingCall;
-  static void OnFrameDestroyed(GtkWidget*, gpointer self);
 
   std::shared_ptr<BridgeView> bridge_;
   std::uint64_t id_;
-  GtkWidget* frame_ = nullptr;
-  bool frameDestroyed_ = false;
+  GtkWidget* frame_ = nullptr;  // a reference of the session's own
   std::vector<std::weak_ptr<PendingCall>> waiting_;
 };
 

@@ -268,6 +268,34 @@ TEST_F(RufflePlayerTest, APlayerDestroyedWhileItsMovieLoadsLeavesNothingRunning)
   EXPECT_EQ(EvaluateJson(View(), "document.querySelectorAll('ruffle-player:not(.warming)').length"), "1");
 }
 
+TEST_F(RufflePlayerTest, AReloadInTheSameWindowLeavesTheViewWhereItStands) {
+  // Moving a web view between windows costs memory every time; the game
+  // reloads often, always in the same window.
+  Load("tag=one");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  GtkWidget* frame = static_cast<gtk::RufflePlayer*>(player.get())->Widget();
+  WebKitWebView* view = View();
+  player.reset();
+  EXPECT_FALSE(gtk_widget_get_visible(frame));  // the old movie is out of sight at once
+
+  game.calls.clear();
+  player = game.window()->CreatePlayer(kPlayerId, kPlayerRect);
+  EXPECT_EQ(static_cast<gtk::RufflePlayer*>(player.get())->Widget(), frame);
+  EXPECT_EQ(View(), view);
+  EXPECT_FALSE(gtk_widget_get_visible(frame));  // shown only when the window says so
+  // Shown at once, it shows nothing of the old movie.
+  player->Show(SW_SHOW);
+  for (int i = 0; i < 20; ++i) g_main_context_iteration(nullptr, FALSE);
+  int x = 0, y = 0;
+  ScreenOrigin(frame, x, y);
+  GdkPixbuf* screen = ScreenShot();
+  EXPECT_NE(PixelAt(screen, x + 200, y + 130), kMovieGreen);
+  g_object_unref(screen);
+  Load("tag=two");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  EXPECT_EQ(game.calls[0].request, Request("ready", "<string>two</string>"));
+}
+
 TEST_F(RufflePlayerTest, TheHandlerMayDestroyThePlayerDuringACall) {
   game.onCall = [&](const std::string& request) {
     if (request.find("\"ready\"") != std::string::npos) player.reset();
