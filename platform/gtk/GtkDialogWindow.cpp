@@ -148,11 +148,36 @@ struct GtkWindowEvents {
     return FALSE;  // children draw on top
   }
 
-  static gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
+  static Point ConfirmedPlace(GtkWidget* widget, const GdkEventConfigure* event, Point current) {
+    GdkWindow* gdk = gtk_widget_get_window(widget);
+    if (!gdk) return current;
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_WINDOW(gdk)) {
+      XWindowAttributes attributes{};
+      if (!XGetWindowAttributes(GDK_WINDOW_XDISPLAY(gdk), GDK_WINDOW_XID(gdk), &attributes) ||
+          attributes.map_state != IsViewable)
+        return current;
+      int x = 0, y = 0;
+      gdk_window_get_origin(gdk, &x, &y);
+      return x == event->x && y == event->y ? Point{x, y} : current;
+    }
+#endif
+    return {event->x, event->y};
+  }
+
+  static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer data) {
     auto* self = static_cast<GtkDialogWindow*>(data);
     GtkDialogWindow::Impl& impl = *self->impl_;
     const Rect old = impl.rect;
-    impl.rect = {event->x, event->y, event->x + event->width, event->y + event->height};
+    // GDK reports a top-level's place as it was when the event was read: with
+    // a reparenting window manager that can be older than a move made since
+    // (the skin's centring, read back as (0, 0) while the window manager had
+    // not placed the skin yet, pulled the login dialog to (362, 154) and
+    // shifted every client coordinate). A place is taken only while the X
+    // server shows the window and confirms that place now; otherwise the
+    // program's own place stands until a later event agrees.
+    const Point place = ConfirmedPlace(widget, event, {old.left, old.top});
+    impl.rect = {place.x, place.y, place.x + event->width, place.y + event->height};
     if (old.left != impl.rect.left || old.top != impl.rect.top)
       self->Send(WM_MOVE, 0, MakePointParam(impl.rect.left, impl.rect.top));
     if (!self->destroyed_ && (old.Width() != impl.rect.Width() || old.Height() != impl.rect.Height())) {
@@ -168,10 +193,29 @@ struct GtkWindowEvents {
     const bool minimized = event->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
     if (minimized == self->minimized_) return FALSE;
     self->minimized_ = minimized;
+    // The windows it owns go and come back with it, above it (the login
+    // dialog was left alone on the desktop, and came back under the skin).
+    IconifyOwnedWindows(self, minimized);
+    if (!minimized) self->platform_.RaiseOwnedWindows(self);
     const Rect r = self->impl_->rect;
     self->Send(WM_SIZE, minimized ? SIZE_MINIMIZED : SIZE_RESTORED,
                minimized ? 0 : MakeSizeParam(r.Width(), r.Height()));
     return FALSE;
+  }
+
+  static void IconifyOwnedWindows(GtkDialogWindow* self, bool iconify) {
+    GList* all = gtk_window_list_toplevels();
+    for (GList* item = all; item; item = item->next) {
+      GtkWindow* window = GTK_WINDOW(item->data);
+      if (gtk_window_get_transient_for(window) != GTK_WINDOW(self->window_) ||
+          !gtk_widget_get_visible(GTK_WIDGET(window)))
+        continue;
+      if (iconify)
+        gtk_window_iconify(window);
+      else
+        gtk_window_deiconify(window);
+    }
+    g_list_free(all);
   }
 
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
@@ -180,7 +224,10 @@ struct GtkWindowEvents {
   }
 
   static gboolean OnFocus(GtkWidget*, GdkEventFocus* event, gpointer data) {
-    static_cast<GtkDialogWindow*>(data)->Send(WM_NCACTIVATE, event->in ? 1 : 0, 0);
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    // Activation raises a window; what it owns stays above it.
+    if (event->in) self->platform_.RaiseOwnedWindows(self);
+    self->Send(WM_NCACTIVATE, event->in ? 1 : 0, 0);
     return FALSE;
   }
 
