@@ -214,6 +214,16 @@ TEST_F(RufflePlayerTest, AMissingOrFailingCallbackGivesNoAnswer) {
   EXPECT_EQ(CallMovie(Request("flashSetting", "<string>display</string>")), "<string>shown display</string>");
 }
 
+TEST_F(RufflePlayerTest, AnAnswerThatTakesTooLongIsNotAwaited) {
+  Load("tag=slow");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  static_assert(gtk::MovieSession::kCallTimeoutMs < 7000);
+  EXPECT_EQ(CallMovie(Request("spin", "<number>7000</number>")), std::nullopt);
+  // The late answer does not stand in for the next one.
+  EXPECT_EQ(CallMovie(Request("flashSetting", "<string>display</string>")), "<string>shown display</string>");
+  EXPECT_EQ(CallMovie(Request("spin", "<number>10</number>")), "<string>spun</string>");
+}
+
 TEST_F(RufflePlayerTest, StopHaltsTheMovieAndPlayResumesIt) {
   Load("tag=frames");
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));

@@ -45,6 +45,12 @@ class Main {
       throw "boom";
     });
     ExternalInterface.addCallback("frames", function() return frames);
+    // Keeps the movie busy for a while before it answers.
+    ExternalInterface.addCallback("spin", function(milliseconds:Float) {
+      var end = haxe.Timer.stamp() + milliseconds / 1000;
+      while (haxe.Timer.stamp() < end) {}
+      return "spun";
+    });
     // Makes the movie call the host with a name and arguments the host chose.
     ExternalInterface.addCallback("callHost", function(name:String, args:Array<Dynamic>) {
       var all:Array<Dynamic> = [name];
