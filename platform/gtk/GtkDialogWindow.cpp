@@ -3,6 +3,7 @@
 #include <gdk/gdkx.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ namespace platform::gtk {
 namespace {
 
 constexpr int kIconResource = 128;
+// How long configure events that differ from the program's own request are
+// taken for stale ones (microseconds).
+constexpr gint64 kRequestPatience = 2 * G_USEC_PER_SEC;
 
 struct StaticBitmap {
   std::unique_ptr<Surface> image;
@@ -105,6 +109,10 @@ struct GtkDialogWindow::Impl {
   bool buttonDown = false;
   Point pressPoint;  // screen coordinates of the last left-button press
   DragLoop* drag = nullptr;
+  // The place and size the program last asked for, until a configure event
+  // reports it (events older than the request describe the window before it).
+  std::optional<Rect> requested;
+  gint64 requestedAt = 0;  // monotonic microseconds
 };
 
 // GTK signal handlers, turning events into messages.
@@ -177,7 +185,18 @@ struct GtkWindowEvents {
     // server shows the window and confirms that place now; otherwise the
     // program's own place stands until a later event agrees.
     const Point place = ConfirmedPlace(widget, event, {old.left, old.top});
-    impl.rect = {place.x, place.y, place.x + event->width, place.y + event->height};
+    const Rect reported{place.x, place.y, place.x + event->width, place.y + event->height};
+    // The same holds for sizes: after the program's own move or resize, the
+    // events still queued from before it would size the window back (a
+    // restored game window grew to the work area again). They are passed
+    // over until one reports the requested rectangle, or for two seconds at
+    // most should the window manager have chosen another.
+    if (impl.requested) {
+      const bool reached = reported == *impl.requested;
+      if (!reached && g_get_monotonic_time() - impl.requestedAt < kRequestPatience) return FALSE;
+      impl.requested.reset();
+    }
+    impl.rect = reported;
     if (old.left != impl.rect.left || old.top != impl.rect.top)
       self->Send(WM_MOVE, 0, MakePointParam(impl.rect.left, impl.rect.top));
     if (!self->destroyed_ && (old.Width() != impl.rect.Width() || old.Height() != impl.rect.Height())) {
@@ -575,8 +594,17 @@ void GtkDialogWindow::MoveWindow(int x, int y, int width, int height, bool /*rep
   height = std::max(1, height);
   const Rect old = impl_->rect;
   impl_->rect = {x, y, x + width, y + height};
+  impl_->requested = impl_->rect;
+  impl_->requestedAt = g_get_monotonic_time();
   gtk_window_move(GTK_WINDOW(window_), x, y);
   if (old.Width() != width || old.Height() != height) {
+    // GTK takes the children's size requests as the window's minimum size, so
+    // a player laid out for the work area kept a restored window at that size.
+    // Children never hold their window up: they are cut to the new size first
+    // and laid out again by the WM_SIZE handler.
+    for (const auto& [child, rect] : impl_->controls)
+      gtk_widget_set_size_request(child, std::max(1, std::min(rect.right, width) - rect.left),
+                                  std::max(1, std::min(rect.bottom, height) - rect.top));
     gtk_window_resize(GTK_WINDOW(window_), width, height);
     impl_->needsPaint = true;
   }

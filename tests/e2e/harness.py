@@ -584,8 +584,18 @@ class Desktop:
         return 0 if top == root else top
 
     def move(self, x, y):
+        """Puts the pointer at (x, y) in one step."""
         self.xdotool("mousemove", "--sync", x, y, check=False)
         # --sync waits for the pointer; the client reacts through its own loop.
+        time.sleep(0.05)
+
+    def approach(self, x, y):
+        """Brings the pointer to (x, y) in small steps from 8 pixels to the
+        left, as a hand does (a window entered in one step may see only the
+        crossing, not a motion)."""
+        for dx in (8, 4, 0):
+            self.xdotool("mousemove", x - dx, y)
+            time.sleep(0.03)
         time.sleep(0.05)
 
     def glide(self, x0, y0, x1, y1, steps=20, pause=0.02):
@@ -605,7 +615,7 @@ class Desktop:
         time.sleep(0.3)
 
     def click(self, x, y, button=1):
-        self.move(x, y)
+        self.approach(x, y)
         self.xdotool("mousedown", button)
         time.sleep(0.08)
         self.xdotool("mouseup", button)
