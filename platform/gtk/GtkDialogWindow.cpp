@@ -12,14 +12,8 @@
 #include "platform/gtk/GtkPlatform.h"
 #include "res/Resources.h"
 
-#if __has_include("platform/gtk/WebKitBrowser.h")
-#include "platform/gtk/WebKitBrowser.h"
-#define TESSARY_HAVE_BROWSER 1
-#endif
-#if __has_include("platform/gtk/RufflePlayer.h")
 #include "platform/gtk/RufflePlayer.h"
-#define TESSARY_HAVE_PLAYER 1
-#endif
+#include "platform/gtk/WebKitBrowser.h"
 
 namespace platform::gtk {
 namespace {
@@ -29,10 +23,23 @@ constexpr int kIconResource = 128;
 // taken for stale ones (microseconds).
 constexpr gint64 kRequestPatience = 2 * G_USEC_PER_SEC;
 
+// A static bitmap control of the window's template. It has a window of its
+// own so that it stays above the controls made later, as the template's
+// controls do; it takes no input, so clicks on it reach its dialog.
 struct StaticBitmap {
   std::unique_ptr<Surface> image;
   Rect rect;
+  GtkWidget* widget = nullptr;
 };
+
+gboolean DrawStaticBitmap(GtkWidget*, cairo_t* cr, gpointer data) {
+  const auto* bitmap = static_cast<const StaticBitmap*>(data);
+  if (bitmap->image) {
+    cairo_set_source_surface(cr, bitmap->image->CairoSurface(), 0, 0);
+    cairo_paint(cr);
+  }
+  return TRUE;
+}
 
 // The pointer-following loop that moves or resizes a window.
 struct DragLoop {
@@ -133,16 +140,6 @@ struct GtkWindowEvents {
       if (impl.surface && !impl.colorKey) {
         cairo_set_source_surface(cr, impl.surface->CairoSurface(), 0, 0);
         cairo_paint(cr);
-      }
-      cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-      for (const auto& [id, bitmap] : impl.statics) {
-        if (!bitmap.image) continue;
-        cairo_save(cr);
-        cairo_rectangle(cr, bitmap.rect.left, bitmap.rect.top, bitmap.rect.Width(), bitmap.rect.Height());
-        cairo_clip(cr);
-        cairo_set_source_surface(cr, bitmap.image->CairoSurface(), bitmap.rect.left, bitmap.rect.top);
-        cairo_paint(cr);
-        cairo_restore(cr);
       }
     }
     cairo_restore(cr);
@@ -427,9 +424,14 @@ GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, 
     for (const res::ControlTemplate& c : t->controls) {
       const auto origin = res::DialogUnitsToPixels(*t, c.x, c.y);
       const auto extent = res::DialogUnitsToPixels(*t, c.cx, c.cy);
-      impl_->statics[c.id] = {platform_.LoadBitmapResource(c.bitmap),
-                              {origin.first, origin.second, origin.first + extent.first,
-                               origin.second + extent.second}};
+      StaticBitmap& bitmap = impl_->statics[c.id];
+      bitmap.image = platform_.LoadBitmapResource(c.bitmap);
+      bitmap.rect = {origin.first, origin.second, origin.first + extent.first, origin.second + extent.second};
+      bitmap.widget = gtk_drawing_area_new();
+      g_signal_connect(bitmap.widget, "draw", G_CALLBACK(DrawStaticBitmap), &bitmap);
+      gtk_fixed_put(fixed_, bitmap.widget, bitmap.rect.left, bitmap.rect.top);
+      gtk_widget_set_size_request(bitmap.widget, std::max(1, bitmap.rect.Width()), std::max(1, bitmap.rect.Height()));
+      gtk_widget_show(bitmap.widget);
     }
   }
   const Rect origin = owner_ ? owner_->WindowRect() : Rect{};
@@ -731,9 +733,16 @@ bool GtkDialogWindow::MoveChild(int controlId, const Rect& rect) {
   auto it = impl_->statics.find(controlId);
   if (it == impl_->statics.end()) return false;
   it->second.rect = rect;
+  gtk_fixed_move(fixed_, it->second.widget, rect.left, rect.top);
+  gtk_widget_set_size_request(it->second.widget, std::max(1, rect.Width()), std::max(1, rect.Height()));
   UpdateShape();
-  gtk_widget_queue_draw(window_);
   return true;
+}
+
+void GtkDialogWindow::RaiseStaticBitmaps() {
+  for (const auto& [id, bitmap] : impl_->statics)
+    if (GdkWindow* gdk = gtk_widget_get_window(bitmap.widget); gdk && gtk_widget_get_realized(bitmap.widget))
+      gdk_window_raise(gdk);
 }
 
 void GtkDialogWindow::PlaceChild(GtkWidget* child, const Rect& rect) {
@@ -741,6 +750,14 @@ void GtkDialogWindow::PlaceChild(GtkWidget* child, const Rect& rect) {
                          [child](const auto& entry) { return entry.first == child; });
   if (it == impl_->controls.end()) {
     gtk_fixed_put(fixed_, child, rect.left, rect.top);
+    // The container draws its children in the order they were added: the
+    // template's bitmaps go after the new control.
+    for (auto& [id, bitmap] : impl_->statics) {
+      g_object_ref(bitmap.widget);
+      gtk_container_remove(GTK_CONTAINER(fixed_), bitmap.widget);
+      gtk_fixed_put(fixed_, bitmap.widget, bitmap.rect.left, bitmap.rect.top);
+      g_object_unref(bitmap.widget);
+    }
     impl_->controls.emplace_back(child, rect);
     g_signal_connect(child, "destroy", G_CALLBACK(+[](GtkWidget* w, gpointer data) {
                        auto* self = static_cast<GtkDialogWindow*>(data);
@@ -751,6 +768,10 @@ void GtkDialogWindow::PlaceChild(GtkWidget* child, const Rect& rect) {
                      }),
                      this);
     g_signal_connect_swapped(child, "show", G_CALLBACK(+[](GtkDialogWindow* self) { self->UpdateShape(); }),
+                             this);
+    // A control's window is made above its siblings; the template's bitmaps
+    // go back on top of it.
+    g_signal_connect_swapped(child, "map", G_CALLBACK(+[](GtkDialogWindow* self) { self->RaiseStaticBitmaps(); }),
                              this);
     g_signal_connect_swapped(child, "hide", G_CALLBACK(+[](GtkDialogWindow* self) { self->UpdateShape(); }),
                              this);
@@ -763,23 +784,11 @@ void GtkDialogWindow::PlaceChild(GtkWidget* child, const Rect& rect) {
 }
 
 std::unique_ptr<BrowserControl> GtkDialogWindow::CreateBrowser(int controlId, const Rect& rect) {
-#ifdef TESSARY_HAVE_BROWSER
   return std::make_unique<WebKitBrowser>(*this, controlId, rect);
-#else
-  (void)controlId;
-  (void)rect;
-  return nullptr;
-#endif
 }
 
 std::unique_ptr<PlayerControl> GtkDialogWindow::CreatePlayer(int controlId, const Rect& rect) {
-#ifdef TESSARY_HAVE_PLAYER
   return std::make_unique<RufflePlayer>(*this, controlId, rect);
-#else
-  (void)controlId;
-  (void)rect;
-  return nullptr;
-#endif
 }
 
 void GtkDialogWindow::TrackPopupMenu(const res::MenuResource& menu, Point screenPoint) {

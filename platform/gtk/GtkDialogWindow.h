@@ -69,6 +69,8 @@ class GtkDialogWindow final : public Window {
   void PlaceChild(GtkWidget* child, const Rect& rect);
   // Recomputes the input (and, without a compositor, window) shape.
   void UpdateShape();
+  // Keeps the template's static bitmaps above the controls.
+  void RaiseStaticBitmaps();
   GtkPlatform& platform() const { return platform_; }
 
  private:

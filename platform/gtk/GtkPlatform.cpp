@@ -13,10 +13,8 @@
 #include "platform/gtk/GtkDialogWindow.h"
 #include "res/Resources.h"
 
-#if __has_include("platform/gtk/WebContext.h")
 #include "platform/gtk/WebContext.h"
-#define TESSARY_HAVE_WEB_CONTEXT 1
-#endif
+#include "platform/gtk/player/MovieSession.h"
 
 namespace platform::gtk {
 namespace {
@@ -56,6 +54,8 @@ void AddFontAliases() {
 GtkPlatform::GtkPlatform() { AddFontAliases(); }
 
 GtkPlatform::~GtkPlatform() {
+  if (prewarmSource_) g_source_remove(prewarmSource_);
+  ShutdownMoviePlayer();
   if (postedSource_) g_source_remove(postedSource_);
   if (burySource_) g_source_remove(burySource_);
   buried_.clear();
@@ -78,6 +78,14 @@ bool GtkPlatform::CreateDialogWindow(const WindowSpec& spec, WindowHandler& hand
 
 int GtkPlatform::RunModal(Window& window) {
   window.Show(SW_SHOW);
+  // Ruffle's module takes seconds to compile: the player's page warms up
+  // while the player logs in, once the login page has had its turn.
+  constexpr guint kPrewarmDelayMs = 1500;
+  prewarmSource_ = g_timeout_add(kPrewarmDelayMs, +[](gpointer self) -> gboolean {
+    static_cast<GtkPlatform*>(self)->prewarmSource_ = 0;
+    PrewarmMoviePlayer();
+    return G_SOURCE_REMOVE;
+  }, this);
   modalLoop_ = g_main_loop_new(nullptr, FALSE);
   g_main_loop_run(modalLoop_);
   g_main_loop_unref(modalLoop_);
@@ -160,9 +168,9 @@ void GtkPlatform::DebugOutput(const std::u16string& text) {
 }
 
 void GtkPlatform::ClearBrowserCache() {
-#ifdef TESSARY_HAVE_WEB_CONTEXT
   ClearWebCaches();
-#endif
+  // Movies sit in the player's own cache; clearing the cache clears them too.
+  ClearMoviePlayerCaches();
 }
 
 bool GtkPlatform::StartProgram(const std::filesystem::path& program) {

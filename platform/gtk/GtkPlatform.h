@@ -59,6 +59,7 @@ class GtkPlatform final : public Platform {
   };
   std::deque<Posted> posted_;
   guint postedSource_ = 0;
+  guint prewarmSource_ = 0;
   std::vector<GtkDialogWindow*> windows_;
   std::vector<std::unique_ptr<Window>> buried_;
   guint burySource_ = 0;
