@@ -33,7 +33,53 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+// Decodes UTF-8; an invalid byte becomes U+FFFD, or ends the decoding
+// (false) when strict.
+bool Decode(std::string_view text, std::u16string& out, bool strict) {
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    int length = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+    char32_t c = 0;
+    bool valid = length != 0 && i + length <= text.size();
+    if (valid) {
+      c = length == 1 ? b : b & (0x7F >> length);
+      for (int k = 1; k < length && valid; ++k) {
+        const auto cont = static_cast<unsigned char>(text[i + k]);
+        valid = (cont & 0xC0) == 0x80;
+        c = (c << 6) | (cont & 0x3F);
+      }
+      // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+      static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+      valid = valid && c >= kMinimum[length] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+    }
+    if (!valid) {
+      if (strict) return false;
+      AppendUtf16(out, kReplacement);
+      ++i;
+      continue;
+    }
+    AppendUtf16(out, c);
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::u16string FromUtf8(std::string_view text) {
+  std::u16string out;
+  Decode(text, out, false);
+  return out;
+}
+
+bool DecodeUtf8(std::string_view bytes, std::u16string& text) {
+  std::u16string out;
+  if (!Decode(bytes, out, true)) return false;
+  text = std::move(out);
+  return true;
+}
 
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
@@ -48,40 +94,6 @@ std::string ToUtf8(std::u16string_view text) {
       c = kReplacement;
     }
     AppendUtf8(out, c);
-  }
-  return out;
-}
-
-std::u16string FromUtf8(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    int length = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) {
-      AppendUtf16(out, kReplacement);
-      ++i;
-      continue;
-    }
-    char32_t c = length == 1 ? b : b & (0x7F >> length);
-    bool valid = true;
-    for (int k = 1; k < length; ++k) {
-      const auto cont = static_cast<unsigned char>(text[i + k]);
-      if ((cont & 0xC0) != 0x80) {
-        valid = false;
-        break;
-      }
-      c = (c << 6) | (cont & 0x3F);
-    }
-    static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (!valid || c < kMinimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      AppendUtf16(out, kReplacement);
-      ++i;
-      continue;
-    }
-    AppendUtf16(out, c);
-    i += length;
   }
   return out;
 }

@@ -1,6 +1,6 @@
 #include "update/DownloadToFile.h"
 
-#include "update/TextConversion.h"
+#include "platform/Text.h"
 
 #include <curl/curl.h>
 
@@ -196,7 +196,7 @@ void Configure(CURL* curl, const std::string& url, const DownloadOptions& option
 DownloadResult Download(const std::u16string& address, const std::filesystem::path& target,
                         UpdateEnvironment& environment, const DownloadOptions& options) {
     InitialiseCurlOnce();
-    const std::string url = ToUtf8(address);
+    const std::string url = platform::ToUtf8(address);
     if (!IsHttpAddress(url)) return DownloadResult::ConnectFailed;
 
     for (int attempt = 0;; ++attempt) {
