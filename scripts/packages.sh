@@ -5,7 +5,7 @@ TESSARY_BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config git ca-certificates
   libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libxml2-dev
-  haxe nodejs npm python3 curl
+  haxe python3 curl
   fonts-wqy-zenhei
 )
 TESSARY_TEST_PACKAGES=(
@@ -22,9 +22,14 @@ tessary_missing_packages() {
 }
 
 # Installs whatever of the given packages is missing (needs root or sudo).
+# Node.js is wanted as commands: a Node.js from elsewhere (NodeSource's
+# package brings its own npm, and conflicts with Debian's) is fine.
 tessary_ensure_packages() {
   local missing
   missing=$(tessary_missing_packages "$@")
+  command -v node >/dev/null 2>&1 || missing="$missing nodejs"
+  command -v npm >/dev/null 2>&1 || missing="$missing npm"
+  missing=$(echo $missing)
   [ -z "$missing" ] && return 0
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
