@@ -198,7 +198,8 @@ void SimWindow::Destroy() {
 }
 
 SimPlatform::SimPlatform() = default;
-SimPlatform::~SimPlatform() = default;
+// Destroyed windows still sign off from the window list: release them first.
+SimPlatform::~SimPlatform() { graveyard_.clear(); }
 
 bool SimPlatform::CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) {
   const Rect rect = TemplateRect(spec.templateNumber, spec.owner);
