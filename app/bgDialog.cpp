@@ -22,11 +22,11 @@ bgDialog::~bgDialog() {
 }
 
 bool bgDialog::Create() {
-  WindowSpec spec;
-  spec.templateNumber = kTemplate;
-  spec.style = WS_POPUP | WS_CAPTION;
-  spec.perPixelAlpha = true;
-  return platform_.CreateDialogWindow(spec, *this);
+  WindowSpec kind;
+  kind.templateNumber = kTemplate;
+  kind.style = WS_POPUP | WS_CAPTION;
+  kind.perPixelAlpha = true;
+  return platform_.CreateDialogWindow(kind, *this);
 }
 
 LRESULT bgDialog::Default(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -75,15 +75,15 @@ LRESULT bgDialog::OnCreate() {
   skinRect_ = {0, 0, width, height};
 
   for (int i = 0; i < kSkinButtonCount; ++i) {
-    const SkinButtonSpec& spec = kSkinButtonTable[i];
+    const SkinButtonSpec& row = kSkinButtonTable[i];
     SkinButton& button = buttons_[i];
-    button.images[0] = platform_.LoadPngResource(spec.normal);
+    button.images[0] = platform_.LoadPngResource(row.normal);
     // Without its normal image a button has no size and is never hit.
     const int buttonWidth = button.images[0] ? button.images[0]->Width() : 0;
     const int buttonHeight = button.images[0] ? button.images[0]->Height() : 0;
-    button.rect = {spec.left, spec.top, spec.left + buttonWidth, spec.top + buttonHeight};
-    button.images[1] = platform_.LoadPngResource(spec.hover);
-    button.images[2] = platform_.LoadPngResource(spec.pressed);
+    button.rect = {row.left, row.top, row.left + buttonWidth, row.top + buttonHeight};
+    button.images[1] = platform_.LoadPngResource(row.hover);
+    button.images[2] = platform_.LoadPngResource(row.pressed);
   }
 
   // The window has no frame, so its adjusted size is the skin's size.

@@ -42,12 +42,12 @@ veloraGame::~veloraGame() {
 }
 
 bool veloraGame::Create(Window* ownerWindow) {
-  WindowSpec spec;
-  spec.templateNumber = kTemplate;
-  spec.owner = ownerWindow;
-  spec.style = WS_POPUP;
-  spec.exStyle = WS_EX_APPWINDOW;
-  return platform_.CreateDialogWindow(spec, *this);
+  WindowSpec kind;
+  kind.templateNumber = kTemplate;
+  kind.owner = ownerWindow;
+  kind.style = WS_POPUP;
+  kind.exStyle = WS_EX_APPWINDOW;
+  return platform_.CreateDialogWindow(kind, *this);
 }
 
 LRESULT veloraGame::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -38,11 +38,11 @@ CveloraDlg::~CveloraDlg() {
 }
 
 bool CveloraDlg::Create() {
-  WindowSpec spec;
-  spec.templateNumber = kTemplate;
-  spec.owner = parent_.window();
-  spec.style = WS_POPUP;
-  return platform_.CreateDialogWindow(spec, *this);
+  WindowSpec kind;
+  kind.templateNumber = kTemplate;
+  kind.owner = parent_.window();
+  kind.style = WS_POPUP;
+  return platform_.CreateDialogWindow(kind, *this);
 }
 
 LRESULT CveloraDlg::Default(UINT message, WPARAM wParam, LPARAM lParam) {

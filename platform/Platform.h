@@ -21,7 +21,7 @@ class Platform {
   // Creates a window for the handler, which owns it from then on: WM_CREATE
   // (a result of -1 fails the creation: false, and no window), then
   // WM_INITDIALOG. The window starts hidden.
-  virtual bool CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) = 0;
+  virtual bool CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) = 0;
   // Runs the program's message loop until EndModal; returns its result.
   virtual int RunModal(Window& window) = 0;
   virtual void EndModal(int result) = 0;

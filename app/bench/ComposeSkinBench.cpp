@@ -18,10 +18,10 @@ std::unique_ptr<platform::Surface> Png(int number) {
 struct Skin {
   Skin() : image(Png(app::kSkinImage)) {
     for (int i = 0; i < app::kSkinButtonCount; ++i) {
-      const app::SkinButtonSpec& spec = app::kSkinButtonTable[i];
-      buttons[i].images = {Png(spec.normal), Png(spec.hover), Png(spec.pressed)};
-      buttons[i].rect = {spec.left, spec.top, spec.left + buttons[i].images[0]->Width(),
-                         spec.top + buttons[i].images[0]->Height()};
+      const app::SkinButtonSpec& row = app::kSkinButtonTable[i];
+      buttons[i].images = {Png(row.normal), Png(row.hover), Png(row.pressed)};
+      buttons[i].rect = {row.left, row.top, row.left + buttons[i].images[0]->Width(),
+                         row.top + buttons[i].images[0]->Height()};
     }
     buttons[0].state = app::ButtonState::Hover;
     target = platform::Surface::Create(image->Width(), image->Height());

@@ -377,19 +377,19 @@ struct GtkWindowEvents {
   }
 };
 
-GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& spec)
+GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& kind)
     : impl_(std::make_unique<Impl>()),
       platform_(platform),
       handler_(handler),
-      owner_(spec.owner),
-      style_(spec.style),
-      exStyle_(spec.exStyle) {
+      owner_(kind.owner),
+      style_(kind.style),
+      exStyle_(kind.exStyle) {
   platform_.Register(this);
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(window_);
   gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
   gtk_widget_set_app_paintable(window_, TRUE);
-  if (spec.perPixelAlpha) {
+  if (kind.perPixelAlpha) {
     if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_)))
       gtk_widget_set_visual(window_, rgba);
   }
@@ -417,7 +417,7 @@ GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, 
 
   // The template decides the first size; it stands at its owner's top-left.
   int width = 1, height = 1;
-  if (const res::DialogTemplate* t = res::FindDialogTemplate(spec.templateNumber)) {
+  if (const res::DialogTemplate* t = res::FindDialogTemplate(kind.templateNumber)) {
     const auto size = res::DialogUnitsToPixels(*t, t->cx, t->cy);
     width = std::max(1, size.first);
     height = std::max(1, size.second);

@@ -17,7 +17,7 @@ class GtkPlatform;
 
 class GtkDialogWindow final : public Window {
  public:
-  GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& spec);
+  GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& kind);
   ~GtkDialogWindow() override;
 
   WindowHandler& Handler() const override { return handler_; }

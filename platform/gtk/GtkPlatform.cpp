@@ -62,8 +62,8 @@ GtkPlatform::~GtkPlatform() {
   if (icon_) g_object_unref(icon_);
 }
 
-bool GtkPlatform::CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) {
-  WindowAttachment::Attach(handler, std::make_unique<GtkDialogWindow>(*this, handler, spec));
+bool GtkPlatform::CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) {
+  WindowAttachment::Attach(handler, std::make_unique<GtkDialogWindow>(*this, handler, kind));
   if (handler.window()->Send(WM_CREATE, 0, 0) == -1) {
     if (auto window = WindowAttachment::Detach(handler)) {
       window->Destroy();

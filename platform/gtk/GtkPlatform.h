@@ -20,7 +20,7 @@ class GtkPlatform final : public Platform {
   GtkPlatform();
   ~GtkPlatform() override;
 
-  bool CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) override;
+  bool CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) override;
   int RunModal(Window& window) override;
   void EndModal(int result) override;
   Rect WorkArea() const override;

@@ -26,16 +26,16 @@ Rect TemplateRect(int templateNumber, const Window* owner) {
 
 }  // namespace
 
-SimWindow::SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& spec,
+SimWindow::SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& kind,
                      const Rect& initial)
     : rect(initial),
-      style(spec.style),
-      exStyle(spec.exStyle),
-      templateNumber(spec.templateNumber),
+      style(kind.style),
+      exStyle(kind.exStyle),
+      templateNumber(kind.templateNumber),
       platform_(platform),
       handler_(handler),
-      owner_(spec.owner) {
-  if (const res::DialogTemplate* t = res::FindDialogTemplate(spec.templateNumber)) {
+      owner_(kind.owner) {
+  if (const res::DialogTemplate* t = res::FindDialogTemplate(kind.templateNumber)) {
     for (const res::ControlTemplate& c : t->controls) {
       const auto origin = res::DialogUnitsToPixels(*t, c.x, c.y);
       const auto size = res::DialogUnitsToPixels(*t, c.cx, c.cy);
@@ -201,9 +201,9 @@ SimPlatform::SimPlatform() = default;
 // Destroyed windows still sign off from the window list: release them first.
 SimPlatform::~SimPlatform() { graveyard_.clear(); }
 
-bool SimPlatform::CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) {
-  const Rect rect = TemplateRect(spec.templateNumber, spec.owner);
-  WindowAttachment::Attach(handler, std::make_unique<SimWindow>(*this, handler, spec, rect));
+bool SimPlatform::CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) {
+  const Rect rect = TemplateRect(kind.templateNumber, kind.owner);
+  WindowAttachment::Attach(handler, std::make_unique<SimWindow>(*this, handler, kind, rect));
   if (handler.window()->Send(WM_CREATE, 0, 0) == -1) {
     graveyard_.push_back(WindowAttachment::Detach(handler));
     return false;

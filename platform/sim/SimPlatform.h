@@ -19,7 +19,7 @@ class SimPlatform;
 
 class SimWindow final : public Window {
  public:
-  SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& spec, const Rect& rect);
+  SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& kind, const Rect& rect);
   ~SimWindow() override;
 
   WindowHandler& Handler() const override { return handler_; }
@@ -115,7 +115,7 @@ class SimPlatform final : public Platform {
   SimPlatform();
   ~SimPlatform() override;
 
-  bool CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) override;
+  bool CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) override;
   int RunModal(Window& window) override;
   void EndModal(int result) override;
   Rect WorkArea() const override { return workArea; }
