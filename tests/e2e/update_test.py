@@ -424,8 +424,15 @@ def update_case(desk, zarek, work, subreaper):
     log("update: old client ended with 0 after %.2f s" % (t_exit - t_click))
 
     # The restarted program: the new file, from the same folder.
-    restarted = wait_for(lambda: programs_running(program), 10, what="the restarted client")
-    check(len(restarted) == 1, "more than one program runs from the folder: %s" % restarted)
+    # The restarted client forks its web helpers; until each child has
+    # replaced itself with its own program it shows the client's file too.
+    def one_restarted():
+        running = programs_running(program)
+        return running if len(running) == 1 else None
+    try:
+        restarted = wait_for(one_restarted, 10, what="exactly one restarted client")
+    except Failure:
+        raise Failure("more than one program runs from the folder: %s" % programs_running(program))
     new_pid = restarted[0]
     desk.adopt(new_pid)
     if subreaper:
