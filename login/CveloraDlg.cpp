@@ -108,7 +108,20 @@ void CveloraDlg::ShowLoginPage() {
   if (Window* parent = parent_.window()) parent->Show(SW_SHOW);
 }
 
-void CveloraDlg::CheckForUpdate() { updateCheck_(*this); }
+void CveloraDlg::CheckForUpdate() {
+  // The check's message boxes run the event loop, and the loading page may
+  // complete under them. Had the login page followed, a site that forwards
+  // a remembered login would open the game window over a box the player
+  // must answer first. Completions wait for the check; once a new program
+  // has started, the login page is never loaded.
+  checkingForUpdate_ = true;
+  restarting_ = updateCheck_(*this);
+  checkingForUpdate_ = false;
+  std::vector<std::u16string> held;
+  held.swap(heldCompletions_);
+  if (restarting_) return;
+  for (const std::u16string& address : held) OnDocumentComplete(kBrowserId, address);
+}
 
 void CveloraDlg::OnClose() {
   if (Window* parent = parent_.window()) parent->Send(WM_CLOSE, 0, 0);
@@ -127,7 +140,11 @@ bool CveloraDlg::BrowserPreTranslate(const Msg& msg) const {
 }
 
 void CveloraDlg::OnDocumentComplete(int controlId, const std::u16string& address) {
-  if (controlId != kBrowserId || !browser_) return;
+  if (controlId != kBrowserId || !browser_ || restarting_) return;
+  if (checkingForUpdate_) {
+    heldCompletions_.push_back(address);
+    return;
+  }
   switch (login::ClassifyCompletedAddress(address)) {
     case login::CompletedPage::LoadingPage: browser_->Navigate(loginAddress_()); return;
     case login::CompletedPage::Ordinary: return;

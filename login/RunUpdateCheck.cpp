@@ -6,7 +6,7 @@
 
 namespace login {
 
-void RunUpdateCheck(CveloraDlg& dialog) {
+bool RunUpdateCheck(CveloraDlg& dialog) {
   platform::Platform& platform = dialog.platform();
   tessary::update::PosixUpdateEnvironment environment(
       [&](const std::u16string& text, const std::u16string& caption) {
@@ -15,7 +15,8 @@ void RunUpdateCheck(CveloraDlg& dialog) {
       [&] {
         if (platform::Window* w = dialog.window()) w->Post(platform::WM_CLOSE, 0, 0);
       });
-  tessary::update::CheckForUpdate(environment, tessary::update::BuiltInUpdateSettings());
+  return tessary::update::CheckForUpdate(environment, tessary::update::BuiltInUpdateSettings()) ==
+         tessary::update::UpdateOutcome::Installed;
 }
 
 }  // namespace login

@@ -6,6 +6,7 @@ namespace login {
 
 // The real self-update check of the login dialog's first paint: the
 // dialog's window owns the message boxes and receives the close request.
-void RunUpdateCheck(CveloraDlg& dialog);
+// True when a new program was installed and started: this one is ending.
+bool RunUpdateCheck(CveloraDlg& dialog);
 
 }  // namespace login
