@@ -64,6 +64,7 @@ class Site:
         # again, so the restarted client finds nothing more to install.
         self.update_once = update_once
         self.update_served = threading.Event()
+        self.remembered_login_used = threading.Event()
         self.style = self._read("style.css")
         self.templates = {}
 
@@ -236,8 +237,10 @@ class Handler(BaseHTTPRequestHandler):
         if cases.get("lander_missing"):
             self.not_found()
             return
-        if cases.get("remembered_login") and not message:
-            # A remembered login goes straight on to the game.
+        if cases.get("remembered_login") and not message and not self.site.remembered_login_used.is_set():
+            # A remembered login goes straight on to the game, once: the
+            # client's browser comes back here after the hand-over.
+            self.site.remembered_login_used.set()
             self.redirect(self.handover_address("17"))
             return
         adkey = self.first(query, "adkey")

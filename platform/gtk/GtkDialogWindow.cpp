@@ -64,6 +64,28 @@ int DoubleClickDistance() {
   return std::max(0, distance);
 }
 
+// The window's container: a GtkFixed that asks for no size of its own. Its
+// children stand at the rectangles the program gives them and never hold
+// the window up, so the smallest size the window manager allows is the
+// program's own (WM_GETMINMAXINFO), not that of the player laid out for
+// the whole work area.
+struct FreeSizeFixed {
+  GtkFixed parent;
+};
+struct FreeSizeFixedClass {
+  GtkFixedClass parent;
+};
+G_DEFINE_TYPE(FreeSizeFixed, free_size_fixed, GTK_TYPE_FIXED)
+
+void FreeSizeFixedPreferred(GtkWidget*, gint* minimum, gint* natural) { *minimum = *natural = 1; }
+
+void free_size_fixed_class_init(FreeSizeFixedClass* klass) {
+  GTK_WIDGET_CLASS(klass)->get_preferred_width = FreeSizeFixedPreferred;
+  GTK_WIDGET_CLASS(klass)->get_preferred_height = FreeSizeFixedPreferred;
+}
+
+void free_size_fixed_init(FreeSizeFixed*) {}
+
 struct TimerData {
   GtkPlatform* platform;
   GtkDialogWindow* window;
@@ -259,6 +281,15 @@ struct GtkWindowEvents {
 
   static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto* self = static_cast<GtkDialogWindow*>(data);
+    constexpr auto kManagerStates = GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_MAXIMIZED;
+    if ((event->changed_mask & kManagerStates) && !(event->new_window_state & kManagerStates)) {
+      // Out of the window manager's full-screen state: the place the program
+      // asked for meanwhile is asked for again (mutter restored its own).
+      // GTK would not repeat a request it made already: the X window is asked directly.
+      GdkWindow* gdk = gtk_widget_get_window(self->window_);
+      if (const auto& r = self->impl_->requested; r && gdk)
+        gdk_window_move_resize(gdk, r->left, r->top, r->Width(), r->Height());
+    }
     if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
     const bool minimized = event->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
     if (minimized == self->minimized_) return FALSE;
@@ -440,6 +471,16 @@ struct GtkWindowEvents {
     return WalkPreTranslate(msg) ? TRUE : FALSE;
   }
 
+  // The program maximises its windows itself, by placing them: a window
+  // manager that maximised one on its own (mutter does so with a window
+  // that fills the work area) would refuse the program's restore. The
+  // window manager is told the window has no maximise of its own.
+  static void OnRealize(GtkWidget* widget, gpointer) {
+    if (GdkWindow* gdk = gtk_widget_get_window(widget))
+      gdk_window_set_functions(gdk, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_RESIZE | GDK_FUNC_MINIMIZE |
+                                                               GDK_FUNC_CLOSE));
+  }
+
   // The window manager's own resizes (its edge handles, the keyboard) keep
   // to the handler's minimum tracking size, as the program's drags do.
   static void OfferMinimumSize(GtkDialogWindow* self) {
@@ -499,12 +540,13 @@ GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, 
                                  GTK_WINDOW(static_cast<GtkDialogWindow*>(owner_)->Toplevel()));
   }
   SetExStyle(exStyle_);
-  fixed_ = GTK_FIXED(gtk_fixed_new());
+  fixed_ = GTK_FIXED(g_object_new(free_size_fixed_get_type(), nullptr));
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(fixed_));
   gtk_widget_show(GTK_WIDGET(fixed_));
   gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK |
                                      GDK_BUTTON_RELEASE_MASK | GDK_KEY_PRESS_MASK |
                                      GDK_STRUCTURE_MASK | GDK_FOCUS_CHANGE_MASK);
+  g_signal_connect(window_, "realize", G_CALLBACK(GtkWindowEvents::OnRealize), this);
   g_signal_connect(window_, "draw", G_CALLBACK(GtkWindowEvents::OnDraw), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(GtkWindowEvents::OnConfigure), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(GtkWindowEvents::OnWindowState), this);
@@ -707,6 +749,14 @@ void GtkDialogWindow::MoveWindow(int x, int y, int width, int height, bool /*rep
   impl_->rect = {x, y, x + width, y + height};
   impl_->requested = impl_->rect;
   impl_->requestedAt = g_get_monotonic_time();
+  // A window that fills the screen is taken for a full-screen one by some
+  // window managers (mutter), which then hold it at that size. The program
+  // never asks for that state: its own place and size stand.
+  if (GdkWindow* gdk = gtk_widget_get_window(window_)) {
+    const GdkWindowState state = gdk_window_get_state(gdk);
+    if (state & GDK_WINDOW_STATE_FULLSCREEN) gtk_window_unfullscreen(GTK_WINDOW(window_));
+    if (state & GDK_WINDOW_STATE_MAXIMIZED) gtk_window_unmaximize(GTK_WINDOW(window_));
+  }
   gtk_window_move(GTK_WINDOW(window_), x, y);
   if (old.Width() != width || old.Height() != height) {
     // GTK takes the children's size requests as the window's minimum size, so
