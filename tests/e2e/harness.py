@@ -504,11 +504,52 @@ class Desktop:
         self.procs.remove(("demo site", proc))
         raise Failure(errors.read().strip()[-300:])
 
-    def start_client(self):
-        self.client = self._spawn("zarek.exe", [self.zarek], cwd=self.home,
+    def restart_demo(self, demo_args):
+        """Serves the demo site again, with other switches."""
+        for label, proc in [p for p in self.procs if p[0] == "demo site"]:
+            self._stop(proc)
+            self.procs.remove((label, proc))
+        self.demo_args = list(demo_args)
+        self._start_demo()
+
+    def stop_demo(self):
+        for label, proc in [p for p in self.procs if p[0] == "demo site"]:
+            self._stop(proc)
+            self.procs.remove((label, proc))
+
+    def fake_browser(self):
+        """Makes a recording stand-in the user's default web browser; returns
+        the file that lists the addresses it was asked to open."""
+        opened = os.path.join(self.home, "opened-pages.txt")
+        script = os.path.join(self.home, "fake-browser")
+        with open(script, "w") as f:
+            f.write('#!/bin/sh\necho "$1" >> "%s"\n' % opened)
+        os.chmod(script, 0o755)
+        apps = os.path.join(self.home, ".local", "share", "applications")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "fake-browser.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Fake browser\nExec=%s %%u\n"
+                    "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n" % script)
+        config = os.path.join(self.home, ".config")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\nx-scheme-handler/http=fake-browser.desktop\n"
+                    "x-scheme-handler/https=fake-browser.desktop\n")
+        return opened
+
+    def start_client(self, extra_env=None):
+        env = self.env()
+        env.update(extra_env or {})
+        self.client = self._spawn("zarek.exe", [self.zarek], cwd=self.home, env=env,
                                   stdout=open(os.path.join(self.home, "client.log"), "w"),
                                   stderr=subprocess.STDOUT)
         return self.client
+
+    def stop_client(self):
+        if self.client:
+            self._stop(self.client)
+            self.procs = [p for p in self.procs if p[1] is not self.client]
+            self.client = None
 
     def client_log(self, name="client.log"):
         try:
