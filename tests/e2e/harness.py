@@ -2,8 +2,11 @@
 
 A test builds one Desktop: a private X server (Xvfb on a free display among
 :60-:69, black root, 1920 x 1080), the openbox window manager (minimise,
-moves, _NET_WORKAREA), optionally xcompmgr and trayer, and the demo site on
-the loopback port that the build's host names point at. The client runs in
+moves, _NET_WORKAREA), optionally xcompmgr, trayer and a private session bus
+(dbus-daemon), and the demo site on the loopback port that the build's host
+names point at. Without a private bus the client sees no session bus at all,
+so a StatusNotifierWatcher of the machine's own desktop never takes its tray
+icon. The client runs in
 a temporary home of its own (registry store, WebKit caches, current folder
 for the self-update files).
 
@@ -291,13 +294,15 @@ class GatedProxy:
 class Desktop:
     """Xvfb, a window manager, the demo site and the client, torn down together."""
 
-    def __init__(self, name, zarek, movies, port, compositor=False, tray=False, hold=()):
+    def __init__(self, name, zarek, movies, port, compositor=False, tray=False, session_bus=False, hold=()):
         self.name = name
         self.zarek = zarek
         self.movies = movies
         self.port = port
         self.compositor = compositor
         self.tray = tray
+        self.session_bus = session_bus
+        self.bus_address = None
         self.hold = tuple(hold)
         self.proxy = None
         self.demo_port = None
@@ -320,6 +325,8 @@ class Desktop:
                 time.sleep(0.3)
             if self.tray:
                 self._start_tray()
+            if self.session_bus:
+                self._start_session_bus()
             self._start_demo()
         except BaseException:
             self.close()
@@ -332,8 +339,9 @@ class Desktop:
 
     def _spawn(self, label, argv, **kw):
         env = kw.pop("env", None) or self.env()
+        kw.setdefault("stdin", subprocess.DEVNULL)
         log("start", label, " ".join(argv))
-        proc = subprocess.Popen(argv, env=env, start_new_session=True, stdin=subprocess.DEVNULL, **kw)
+        proc = subprocess.Popen(argv, env=env, start_new_session=True, **kw)
         self.procs.append((label, proc))
         return proc
 
@@ -349,6 +357,10 @@ class Desktop:
         env["XDG_CACHE_HOME"] = os.path.join(self.home, ".cache")
         env["XDG_DATA_HOME"] = os.path.join(self.home, ".local", "share")
         env["XDG_RUNTIME_DIR"] = self.home
+        if self.bus_address:
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
+        else:
+            env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         return env
 
     def _start_x(self):
@@ -390,6 +402,15 @@ class Desktop:
                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for(lambda: "window id" in self.run(["xprop", "-root", "-notype"], check=False) and
                  self.selection_owner("_NET_SYSTEM_TRAY_S0"), 10, what="trayer's tray selection")
+
+    def _start_session_bus(self):
+        """A session bus of the test's own, ended with the desktop."""
+        proc = self._spawn("dbus-daemon", ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                           stdout=subprocess.PIPE, text=True)
+        address = proc.stdout.readline().strip()
+        check(address.startswith("unix:"), "dbus-daemon gave no address (%r)" % address)
+        self.bus_address = address
+        log("session bus at", address)
 
     def selection_owner(self, atom):
         code = ("import ctypes,sys\n"
@@ -649,7 +670,8 @@ def main(test, argv=None, **desktop_options):
     """Runs test(desktop, opts) on a fresh desktop; 0 passed, 1 failed, 77 skipped."""
     opts = arguments(sys.argv[1:] if argv is None else argv)
     try:
-        require_tools(["trayer"] if desktop_options.get("tray") else [])
+        require_tools((["trayer"] if desktop_options.get("tray") else []) +
+                      (["dbus-daemon"] if desktop_options.get("session_bus") else []))
         name = os.path.splitext(os.path.basename(sys.argv[0]))[0]
         with Desktop(name, opts["zarek"], opts["movies"], opts["port"], **desktop_options) as desk:
             try:
