@@ -49,7 +49,7 @@ constexpr char kItemXml[] = R"xml(<node>
 </node>)xml";
 
 void Debug(const char* what, const std::string& name, const GError* error) {
-  g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "status notifier item %s: %s%s%s", name.c_str(), what,
+  g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "status notifier %s: %s%s%s", name.c_str(), what,
                    error ? ": " : "", error ? error->message : "");
 }
 
@@ -170,6 +170,7 @@ void StatusNotifierWatch::OnConnected(GObject*, GAsyncResult* result, gpointer d
 void StatusNotifierWatch::OnWatcherAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer data) {
   auto* self = static_cast<StatusNotifierWatch*>(data);
   self->owner_ = owner ? owner : "";
+  Debug("watcher appeared", self->owner_, nullptr);
   const auto items = self->items_;
   for (StatusNotifierItem* item : items) item->WatcherChanged();
 }
@@ -177,6 +178,7 @@ void StatusNotifierWatch::OnWatcherAppeared(GDBusConnection*, const gchar*, cons
 void StatusNotifierWatch::OnWatcherVanished(GDBusConnection*, const gchar*, gpointer data) {
   auto* self = static_cast<StatusNotifierWatch*>(data);
   self->owner_.clear();
+  Debug("no watcher", "", nullptr);
   const auto items = self->items_;
   for (StatusNotifierItem* item : items) item->WatcherChanged();
 }
@@ -192,7 +194,10 @@ StatusNotifierItem::StatusNotifierItem(StatusNotifierWatch& watch, GdkPixbuf* ic
 std::unique_ptr<StatusNotifierItem> StatusNotifierItem::Show(StatusNotifierWatch& watch, GdkPixbuf* icon,
                                                              const std::u16string& tip, Clicked clicked,
                                                              gint64 deadline) {
-  if (!watch.WatcherConnection() || !ItemInterface()) return nullptr;
+  if (!watch.WatcherConnection() || !ItemInterface()) {
+    Debug("no watcher to show the icon", "", nullptr);
+    return nullptr;
+  }
   std::unique_ptr<StatusNotifierItem> item(new StatusNotifierItem(watch, icon, tip, std::move(clicked)));
   if (!item->Register(deadline)) return nullptr;
   return item;

@@ -4,9 +4,10 @@ A test builds one Desktop: a private X server (Xvfb on a free display among
 :60-:69, black root, 1920 x 1080), the openbox window manager (minimise,
 moves, _NET_WORKAREA), optionally xcompmgr, trayer and a private session bus
 (dbus-daemon), and the demo site on the loopback port that the build's host
-names point at. Without a private bus the client sees no session bus at all,
-so a StatusNotifierWatcher of the machine's own desktop never takes its tray
-icon. The client runs in
+names point at. Without a private bus the session bus address names a socket
+that does not exist: a StatusNotifierWatcher of the machine's own desktop
+never takes the client's tray icon, and no library starts a bus of its own
+(dbus-launch's would outlive the test). The client runs in
 a temporary home of its own (registry store, WebKit caches, current folder
 for the self-update files).
 
@@ -357,10 +358,7 @@ class Desktop:
         env["XDG_CACHE_HOME"] = os.path.join(self.home, ".cache")
         env["XDG_DATA_HOME"] = os.path.join(self.home, ".local", "share")
         env["XDG_RUNTIME_DIR"] = self.home
-        if self.bus_address:
-            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
-        else:
-            env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address or "unix:path=" + os.path.join(self.home, "no-bus")
         return env
 
     def _start_x(self):
@@ -404,9 +402,18 @@ class Desktop:
                  self.selection_owner("_NET_SYSTEM_TRAY_S0"), 10, what="trayer's tray selection")
 
     def _start_session_bus(self):
-        """A session bus of the test's own, ended with the desktop."""
-        proc = self._spawn("dbus-daemon", ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                           stdout=subprocess.PIPE, text=True)
+        """A session bus of the test's own, ended with the desktop. It starts
+        no services on demand (the accessibility bus, say), so nothing
+        outlives it."""
+        config = os.path.join(self.home, "session-bus.conf")
+        with open(config, "w") as f:
+            f.write('<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"\n'
+                    ' "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">\n'
+                    '<busconfig><type>session</type><listen>unix:dir=%s</listen><auth>EXTERNAL</auth>\n'
+                    '<policy context="default"><allow send_destination="*" eavesdrop="true"/>'
+                    '<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>\n' % self.home)
+        proc = self._spawn("dbus-daemon", ["dbus-daemon", "--config-file=" + config, "--nofork", "--print-address=1"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         address = proc.stdout.readline().strip()
         check(address.startswith("unix:"), "dbus-daemon gave no address (%r)" % address)
         self.bus_address = address
