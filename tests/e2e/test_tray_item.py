@@ -120,7 +120,9 @@ def test(desk, opts):
 
     def to_tray():
         press_tray()
-        return watcher.expect("registered", 10)["service"]
+        service = watcher.expect("registered", 10)["service"]
+        h.wait_for(lambda: desk.map_state(game) != "IsViewable", 5, what="the game window to hide")
+        return service
 
     def comes_back(what, timeout=5):
         h.wait_for(lambda: desk.map_state(game) == "IsViewable", timeout, what="the game window back " + what)
@@ -129,7 +131,6 @@ def test(desk, opts):
 
     # Registration and what a host reads; Activate (a left click).
     service = to_tray()
-    h.wait_for(lambda: desk.map_state(game) != "IsViewable", 5, what="the game window to hide")
     check_properties(watcher.expect("properties", 10, service=service))
     watcher.call("Activate")
     comes_back("after Activate")
