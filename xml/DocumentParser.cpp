@@ -62,7 +62,7 @@ int32_t Parser::run(NodeScanner& scanner) {
     case node_kind::kFaulty: faultyNode(scanner); break;
     case node_kind::kEnd:
       while (stack_.depth() > 0)
-        closeUnended(scanner.length());
+        closeUnended(scanner.base() + scanner.length());
       stack_.release();
       fixMovedParents();
       return first_;
@@ -97,7 +97,7 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
     record.prevSibling = index;
     record.flags = kFirstChild | level;
   }
-  record.start = node.offset;
+  record.start = scanner.base() + node.offset; // in read-file mode the text is a window
   record.length = node.length;
   table_.setTagLengths(index, node.length, 0);
 
@@ -119,15 +119,16 @@ void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
     table_.at(current_).flags |= kHasError;
     if (logging()) {
       const std::u16string tagName(name, static_cast<size_t>(nameLength));
-      addResultRecord(*resultLog_, 0, u"lone_end_tag", tagName.c_str(), node.offset, -1);
+      addResultRecord(*resultLog_, 0, u"lone_end_tag", tagName.c_str(),
+                      scanner.base() + node.offset, -1);
     }
     return;
   }
   while (stack_.depth() > matched)
-    closeUnended(node.offset + 1); // offset2: the '/' of the end tag
+    closeUnended(scanner.base() + node.offset + 1); // offset2: the '/' of the end tag
   const int32_t index = stack_.top().record;
   ElementRecord& record = table_.at(index);
-  record.length = node.offset + node.length - record.start;
+  record.length = scanner.base() + node.offset + node.length - record.start;
   table_.setEndTagLength(index, node.length);
   popEntry();
   current_ = stack_.top().record;

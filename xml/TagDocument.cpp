@@ -10,10 +10,12 @@
 #include "xml/NodeScanner.h"
 #include "xml/ResultLog.h"
 #include "xml/SavedPositions.h"
+#include "xml/TextFileStream.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <functional>
 
 using namespace element_flags;
 
@@ -95,9 +97,17 @@ bool TagDocument::loadString(std::u16string_view text) {
 bool TagDocument::loadText(std::u16string_view text) {
   if (text.size() > kLongestText)
     text = {};
-  const char16_t* held = text_.data();
-  if (text.data() >= held && text.data() < held + text_.capacity()) {
-    text_.assign(text); // the document's own text: copy it whole
+  // A text the document holds itself (its text, its result log) changes as the load goes
+  // on: the log is emptied, the text refilled. Copy it whole first.
+  const auto holds = [&text](const std::u16string& own) {
+    const std::less<const char16_t*> before;
+    return !text.empty() && !before(text.data(), own.data()) &&
+           before(text.data(), own.data() + own.capacity() + 1);
+  };
+  if (holds(resultLog_)) {
+    text_ = std::u16string(text);
+  } else if (holds(text_)) {
+    text_.assign(text);
   } else {
     text_.clear();
     text_.reserve(text.size());
@@ -121,6 +131,7 @@ bool TagDocument::indexText() {
     std::u16string().swap(text_);
   forgetAttributes();
   resetPosition();
+  windowStart_ = 0;
   savedPositions_->clear();
   nextFreeIndex_ = 1;
   elements_->reserveForText(static_cast<int64_t>(text_.size() + pendingText_.size()));
@@ -228,10 +239,30 @@ void TagDocument::selectNode(int32_t kind, int32_t offset, int32_t length) {
 
 // ---------------------------------------------------------------- reading
 
+int32_t TagDocument::startInText(int32_t index, int64_t span) const {
+  const int64_t start = elements_->at(index).start;
+  const int64_t end = start + std::max<int64_t>(span, 0);
+  const int64_t loaded = windowStart_ + static_cast<int64_t>(text_.size());
+  if (start >= windowStart_ && end <= loaded)
+    return static_cast<int32_t>(start - windowStart_);
+  if ((options_ & kReadFileMode) == 0 || !fileStream_)
+    return start < windowStart_ ? -1 : static_cast<int32_t>(start - windowStart_);
+  int64_t from = 0;
+  forgetAttributes();
+  if (!static_cast<TextFileStream*>(fileStream_.get())->reread(start, end, text_, from)) {
+    text_.clear();
+    windowStart_ = 0;
+    return -1;
+  }
+  windowStart_ = static_cast<int32_t>(from);
+  return static_cast<int32_t>(start - from);
+}
+
 std::u16string_view TagDocument::elementName(int32_t index) const {
+  const int32_t at = startInText(index, elements_->startTagLength(index));
   const size_t size = text_.size();
-  const size_t from = static_cast<size_t>(elements_->at(index).start) + 1;
-  if (from >= size)
+  const size_t from = static_cast<size_t>(at) + 1;
+  if (at < 0 || from >= size)
     return {};
   if (endsName(text_[from]))
     return std::u16string_view(text_).substr(from, 1);
@@ -243,10 +274,13 @@ std::u16string_view TagDocument::elementName(int32_t index) const {
 
 bool TagDocument::elementContent(int32_t index, int32_t& from, int32_t& to) const {
   const ElementRecord& element = elements_->at(index);
+  const int32_t at = startInText(index, element.length);
+  if (at < 0)
+    return false;
   const int64_t size = static_cast<int64_t>(text_.size());
-  const int64_t begin = static_cast<int64_t>(element.start) + elements_->startTagLength(index);
+  const int64_t begin = static_cast<int64_t>(at) + elements_->startTagLength(index);
   const int64_t end =
-      static_cast<int64_t>(element.start) + element.length - elements_->endTagLength(index);
+      static_cast<int64_t>(at) + element.length - elements_->endTagLength(index);
   if (end <= begin || begin < 0 || end > size)
     return false;
   from = static_cast<int32_t>(begin);
@@ -295,9 +329,12 @@ const std::vector<AttributeToken>* TagDocument::currentAttributes(int32_t* tagNa
   int32_t from = 0;
   int32_t end = 0;
   if (atElement()) {
-    const ElementRecord& element = elements_->at(currentIndex_);
-    from = element.start + 1;
-    end = element.start + elements_->startTagLength(currentIndex_);
+    const int32_t tagLength = elements_->startTagLength(currentIndex_);
+    const int32_t at = startInText(currentIndex_, tagLength);
+    if (at < 0)
+      return nullptr;
+    from = at + 1;
+    end = at + tagLength;
   } else if (nodeKind_ == node_kind::kProcessingInstruction && nodeLength_ != 0) {
     from = nodeOffset_ + 2;
     end = nodeOffset_ + nodeLength_;

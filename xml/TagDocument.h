@@ -120,6 +120,10 @@ private:
   bool atElement() const { return currentIndex_ != 0 && nodeLength_ == 0; }
   bool fileMode() const { return (options_ & (kReadFileMode | kWriteFileMode)) != 0; }
   bool ignoreCase() const { return (options_ & kIgnoreCase) != 0; }
+  // Where element `index` starts in text_, with its first `span` units loaded: in
+  // read-file mode text_ is a window onto the file, moved by reading the file again.
+  // -1 when that text cannot be had.
+  int32_t startInText(int32_t index, int64_t span) const;
   std::u16string_view elementName(int32_t index) const;
   // Content of an element: from the end of its start tag to the start of its end tag.
   bool elementContent(int32_t index, int32_t& from, int32_t& to) const;
@@ -137,7 +141,10 @@ private:
   int32_t takeRecordForFile();
   void shiftAfterEdit(int32_t editedIndex, int32_t editOffset, int32_t delta);
 
-  std::u16string text_;
+  // The text; in read-file mode the window of the file's text that starts at
+  // windowStart_ (reading operations move it, hence mutable).
+  mutable std::u16string text_;
+  mutable int32_t windowStart_ = 0;
   std::u16string resultLog_;
   int32_t parentIndex_ = 0;
   int32_t currentIndex_ = 0;
