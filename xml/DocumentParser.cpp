@@ -25,6 +25,7 @@ public:
         ignoreCase_(ignoreCase), index_(ignoreCase) {}
 
   int32_t run(NodeScanner& scanner);
+  void shareText(const char16_t* text) { stack_.shareText(text); }
 
 private:
   void startTag(const NodeReport& node, NodeScanner& scanner);
@@ -102,7 +103,8 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
   table_.setTagLengths(index, node.length, 0);
 
   if ((node.flags & kEmptyElementTag) == 0) {
-    stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameLength());
+    stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameFirst(),
+                scanner.nameLength());
     if (index_.active())
       index_.pushed(stack_);
     current_ = index;
@@ -270,5 +272,11 @@ int32_t parseDocument(TagDocument& document) {
   Parser parser(*document.elements_, document.nextFreeIndex_,
                 document.keepsResultLog_ ? &document.resultLog_ : nullptr,
                 (document.options_ & TagDocument::kIgnoreCase) != 0);
+  // A loaded string is copied into room reserved for all of it, so it neither moves
+  // nor loses its front: open tags' names are read there. A file's window does both.
+  const bool stable = (document.options_ & TagDocument::kReadFileMode) == 0 &&
+                      document.text_.capacity() >= document.text_.size() + document.pendingText_.size();
+  if (stable)
+    parser.shareText(document.text_.data());
   return parser.run(scanner);
 }
