@@ -55,8 +55,8 @@ int32_t Parser::run(NodeScanner& scanner) {
   baseLevel_ = table_.at(0).flags & kLevelMask;
   scanner.setRecordFaults(logging());
   for (;;) {
-    scanner.skipText(); // text nodes are not indexed and cannot be faulty
-    const NodeReport node = scanner.next();
+    // Text nodes are not indexed and cannot be faulty: skipped in the same call.
+    const NodeReport node = scanner.nextMarkup();
     switch (node.kind) {
     case node_kind::kStartTag: startTag(node, scanner); break;
     case node_kind::kEndTag: endTag(node, scanner); break;

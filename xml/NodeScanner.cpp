@@ -330,6 +330,16 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
 
 NodeReport NodeScanner::scanOnce() { return scanNode(); }
 
+NodeReport NodeScanner::nextMarkup() {
+  if (refill_ != nullptr) {
+    skipText();
+    return nextWithRefill();
+  }
+  const char16_t* end = text_ + length_;
+  offset_ = static_cast<int32_t>(find(text_ + offset_, end, u'<') - text_);
+  return scanNode();
+}
+
 NodeReport NodeScanner::nextWithRefill() {
   for (;;) {
     const size_t logSize = log_.size();

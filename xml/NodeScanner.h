@@ -57,6 +57,8 @@ public:
   // Moves the offset over text and whitespace to the next '<' (or the end of the text):
   // for a reader that only wants the markup, the text nodes in between do not matter.
   void skipText();
+  // skipText() and next() in one call: the next node that is not text or whitespace.
+  NodeReport nextMarkup();
 
   int32_t offset() const { return offset_; }
   // Units dropped from the front of the text by refills so far: an offset into the text

@@ -475,18 +475,26 @@ bool TextFileStream::reread(int64_t from, int64_t to, std::u16string& text, int6
   rereading_ = true;
   start = first->unit;
   bool ok = true;
+  // A walk goes forward: a window of some size serves the elements that follow too.
+  constexpr std::size_t kLeastWindow = 16384;
   for (auto chunk = first; ok && chunk != chunks_.end(); ++chunk) {
-    if (start + static_cast<int64_t>(text.size()) >= to && text.size() > 0) break;
+    if (start + static_cast<int64_t>(text.size()) >= to && text.size() >= kLeastWindow) break;
     const int64_t end = chunk + 1 != chunks_.end() ? (chunk + 1)->byte : position;
     filePosition_ = chunk->byte;
-    setEncoding(chunkEncodings_[static_cast<std::size_t>(chunk->encodingName)]);
+    // Chunks were cut at characters' ends, so each decodes on its own from the initial
+    // state (a stateful encoding's shifts across a chunk's start are not kept).
+    const std::u16string& name = chunkEncodings_[static_cast<std::size_t>(chunk->encodingName)];
+    if (name != encoding_)
+      setEncoding(name);
+    else if (decoder_)
+      decoder_->reset();
     log_.clear();
     const int64_t bytes = end - chunk->byte;
     ok = isUtf16() ? readUtf16Chunk(text, bytes, true) : readByteChunk(text, bytes, true);
   }
   rereading_ = false;
   filePosition_ = position;
-  setEncoding(encoding);
+  if (encoding != encoding_) setEncoding(encoding);
   log_ = log;
   chunkUnits_ = units;
   return ok && start + static_cast<int64_t>(text.size()) >= to;
