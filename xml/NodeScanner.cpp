@@ -123,7 +123,7 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
   bool nameHasEquals = false;
   while (q < end) {
     const char16_t c = *q;
-    if (isSpace(c) || c == u'/' || c == u'>')
+    if (char_search::endsTagName(c))
       break;
     nameHasEquals |= (c == u'=');
     ++q;
@@ -175,7 +175,7 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
 [[gnu::always_inline]] inline NodeReport NodeScanner::scanEndTag(int32_t s) {
   const char16_t* end = text_ + length_;
   const char16_t* q = text_ + s + 2;
-  while (q < end && !isSpace(*q) && *q != u'/' && *q != u'>')
+  while (q < end && !char_search::endsTagName(*q))
     ++q;
   nameFirst_ = s + 2;
   nameLast_ = static_cast<int32_t>(q - text_) - 1;
