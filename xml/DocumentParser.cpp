@@ -235,48 +235,18 @@ void Parser::fixMovedParents() {
   std::vector<int32_t>().swap(movedParents_);
 }
 
-// Copies the text to index into the document a block at a time, just ahead of the
-// scanner, so that the scanner reads it while it is still in cache.
-class CopyAhead : public ScannerRefill {
-public:
-  CopyAhead(std::u16string& text, std::u16string_view& pending) : text_(text), pending_(pending) {}
-
-  bool refill(const char16_t*& text, int32_t& length, int32_t /*keepFrom*/,
-              int32_t& dropped) override {
-    if (pending_.empty())
-      return false;
-    constexpr size_t kBlock = 16384;
-    const size_t take = std::min(pending_.size(), kBlock);
-    text_.append(pending_.data(), take);
-    pending_.remove_prefix(take);
-    text = text_.data();
-    length = static_cast<int32_t>(text_.size());
-    dropped = 0;
-    return true;
-  }
-
-private:
-  std::u16string& text_;
-  std::u16string_view& pending_;
-};
-
 } // namespace
 
 int32_t parseDocument(TagDocument& document) {
   NodeScanner scanner(document.text_.data(), static_cast<int32_t>(document.text_.size()), 0);
-  CopyAhead copyAhead(document.text_, document.pendingText_);
-  if (!document.pendingText_.empty())
-    scanner.setRefill(&copyAhead);
-  else if ((document.options_ & TagDocument::kReadFileMode) != 0 && document.fileStream_)
+  if ((document.options_ & TagDocument::kReadFileMode) != 0 && document.fileStream_)
     scanner.setRefill(document.fileStream_.get());
   Parser parser(*document.elements_, document.nextFreeIndex_,
                 document.keepsResultLog_ ? &document.resultLog_ : nullptr,
                 (document.options_ & TagDocument::kIgnoreCase) != 0);
-  // A loaded string is copied into room reserved for all of it, so it neither moves
-  // nor loses its front: open tags' names are read there. A file's window does both.
-  const bool stable = (document.options_ & TagDocument::kReadFileMode) == 0 &&
-                      document.text_.capacity() >= document.text_.size() + document.pendingText_.size();
-  if (stable)
+  // A loaded string neither moves nor loses its front while it is parsed: open tags'
+  // names are read there. A file's window does both.
+  if ((document.options_ & TagDocument::kReadFileMode) == 0)
     parser.shareText(document.text_.data());
   return parser.run(scanner);
 }

@@ -114,22 +114,18 @@ bool TagDocument::loadString(std::u16string_view text) {
 bool TagDocument::loadText(std::u16string_view text) {
   if (text.size() > kLongestText)
     text = {};
-  // A text the document holds itself (its text, its result log) changes as the load goes
-  // on: the log is emptied, the text refilled. Copy it whole first.
-  const auto holds = [&text](const std::u16string& own) {
-    const std::less<const char16_t*> before;
-    return !text.empty() && !before(text.data(), own.data()) &&
-           before(text.data(), own.data() + own.capacity() + 1);
-  };
-  if (holds(resultLog_)) {
-    text_ = std::u16string(text);
-  } else if (holds(text_)) {
-    text_.assign(text);
+  // The text is copied whole before anything changes: it may be the document's own text
+  // or lie in its result log, which is emptied next.
+  const std::less<const char16_t*> before;
+  const bool inText = !text.empty() && !before(text.data(), text_.data()) &&
+                      before(text.data(), text_.data() + text_.capacity() + 1);
+  if (inText) {
+    text_.assign(text); // copes with its own characters
   } else {
     text_.clear();
     text_.reserve(text.size());
     adviseHugePages(text_.data(), text_.capacity() * sizeof(char16_t));
-    pendingText_ = text;
+    text_.assign(text);
   }
   resultLog_.clear();
   return indexText();
@@ -152,13 +148,11 @@ bool TagDocument::indexText() {
   windowStart_ = 0;
   savedPositions_->clear();
   nextFreeIndex_ = 1;
-  elements_->reserveForText(static_cast<int64_t>(text_.size() + pendingText_.size()));
+  elements_->reserveForText(static_cast<int64_t>(text_.size()));
   elements_->forgetLongTags();
   elements_->at(0) = ElementRecord{};
 
   const int32_t first = parseDocument(*this);
-  text_.append(pendingText_); // the parse copied it all; this only guards the invariant
-  pendingText_ = {};
 
   resetPosition();
   ElementRecord& document = elements_->at(0);

@@ -115,7 +115,7 @@ private:
   explicit TagDocument(QuietLog);
 
   void resetPosition();
-  // Takes the text to index: copied into text_ as the parse goes (see pendingText_).
+  // Copies the text to index into text_ (safely when it lies in the document itself).
   bool loadText(std::u16string_view text);
   bool atElement() const { return currentIndex_ != 0 && nodeLength_ == 0; }
   bool fileMode() const { return (options_ & (kReadFileMode | kWriteFileMode)) != 0; }
@@ -164,7 +164,4 @@ private:
   mutable int32_t attributesOf_ = -1; // start offset of the tag they belong to
   mutable int32_t attributesTagNameEnd_ = 0;
   bool keepsResultLog_ = true;
-  // Text loadString was given and the parse has not yet copied into text_: the parse
-  // copies it a block ahead of the scanner, so the scanner reads what is still in cache.
-  std::u16string_view pendingText_;
 };
