@@ -161,7 +161,7 @@ int32_t Parser::matchingDepth(std::u16string_view endTagName) {
   return 0;
 }
 
-void Parser::popEntry() {
+[[gnu::always_inline]] inline void Parser::popEntry() {
   if (index_.active())
     index_.popping(stack_);
   stack_.pop();
