@@ -242,6 +242,13 @@ TEST_F(TextFileStreamTest, Utf16FilesEndingMidCharacter) {
   ASSERT_TRUE(pair->readChunk(first));
   EXPECT_EQ(first, u"a");
   EXPECT_EQ(pair->chunkLog(), u"<read encoding=\"UTF-16\" length=\"1\"/>");
+  // A low surrogate at the end completes its pair: nothing is held back.
+  auto whole = TextFileStream::openForReading(file("c", "\xFF\xFE" + utf16le(u"a\U0001F600b")), u"", 6, log);
+  ASSERT_TRUE(whole);
+  std::u16string both;
+  ASSERT_TRUE(whole->readChunk(both));
+  EXPECT_EQ(both, u"a\U0001F600");
+  EXPECT_EQ(whole->chunkLog(), u"<read encoding=\"UTF-16\" length=\"3\"/>");
 }
 
 TEST_F(TextFileStreamTest, UndetectedTextIsReadInTheLocaleEncoding) {
