@@ -47,11 +47,11 @@ bool TagDocument::openFile(const char16_t* path, uint32_t mode, const char16_t* 
     // text, and reading an element later reads its chunks again.
     stream->feed(&text_, &resultLog_, false);
     stream->readInto();
-    TextFileStream& file = *stream;
+    TextFileStream& reader = *stream;
     fileStream_ = std::move(stream);
     options_ |= kReadFileMode;
     const bool wellFormed = indexText();
-    windowStart_ = static_cast<int32_t>(file.droppedUnits());
+    windowStart_ = static_cast<int32_t>(reader.droppedUnits());
     elements_->at(0).length = windowStart_ + static_cast<int32_t>(text_.size());
     return wellFormed;
   }
