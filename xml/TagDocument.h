@@ -57,6 +57,7 @@ public:
   bool setAttribute(const char16_t* name, const char16_t* value);
   bool setAttribute(const char16_t* name, int32_t value);
 
+  // The text; in read-file mode only the window of the file's text held at the moment.
   const std::u16string& text() const { return text_; }
   const std::u16string& resultLog() const { return resultLog_; }
   uint32_t options() const { return options_; }
@@ -91,7 +92,9 @@ public:
 
   // ------------------------------------------------ file modes (TagDocumentFiles.cpp)
   // Read-file mode (kReadFileMode): the file is read in chunks, converted to UTF-16 and
-  // indexed as it comes in; the document is then walked as after loadString.
+  // indexed as it comes in, and text the scanner is done with is dropped; the document is
+  // then walked as after loadString, reading an element's chunks again when it is read
+  // (innerMarkup stays empty). closeFile leaves an empty document.
   // Write-file mode (kWriteFileMode): appendElement writes into the innermost element left
   // open (kAppendStartTagOnly), appendElement("/name") or leaveElement() writes its end
   // tag, and finished elements go to the file in chunks. encoding null or empty: the
