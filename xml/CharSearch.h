@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -9,7 +11,16 @@
 // units at a time where SSE2 is there.
 namespace char_search {
 
-inline bool isSpace(char16_t c) { return c == u' ' || c == u'\n' || c == u'\t' || c == u'\r'; }
+// Character classes below 64 as bit masks: one shift and test instead of a chain of
+// comparisons in the scanner's shortest loops.
+constexpr uint64_t kSpaceBits = (1ull << '\t') | (1ull << '\n') | (1ull << '\r') | (1ull << ' ');
+constexpr uint64_t kTagNameEndBits = kSpaceBits | (1ull << '/') | (1ull << '>');
+
+inline bool inClass(char16_t c, uint64_t bits) { return c < 64 && ((bits >> c) & 1) != 0; }
+
+inline bool isSpace(char16_t c) { return inClass(c, kSpaceBits); }
+// Whitespace, '/' or '>': the end of a start or end tag's name.
+inline bool endsTagName(char16_t c) { return inClass(c, kTagNameEndBits); }
 
 // First position in [p, end) holding `a`, or end.
 constexpr long kUnitByUnit = 16;

@@ -25,6 +25,7 @@ public:
         ignoreCase_(ignoreCase), index_(ignoreCase) {}
 
   int32_t run(NodeScanner& scanner);
+  void shareText(const char16_t* text) { stack_.shareText(text); }
 
 private:
   void startTag(const NodeReport& node, NodeScanner& scanner);
@@ -54,15 +55,15 @@ int32_t Parser::run(NodeScanner& scanner) {
   baseLevel_ = table_.at(0).flags & kLevelMask;
   scanner.setRecordFaults(logging());
   for (;;) {
-    scanner.skipText(); // text nodes are not indexed and cannot be faulty
-    const NodeReport node = scanner.next();
+    // Text nodes are not indexed and cannot be faulty: skipped in the same call.
+    const NodeReport node = scanner.nextMarkup();
     switch (node.kind) {
     case node_kind::kStartTag: startTag(node, scanner); break;
     case node_kind::kEndTag: endTag(node, scanner); break;
     case node_kind::kFaulty: faultyNode(scanner); break;
     case node_kind::kEnd:
       while (stack_.depth() > 0)
-        closeUnended(scanner.length());
+        closeUnended(scanner.base() + scanner.length());
       stack_.release();
       fixMovedParents();
       return first_;
@@ -97,12 +98,13 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
     record.prevSibling = index;
     record.flags = kFirstChild | level;
   }
-  record.start = node.offset;
+  record.start = scanner.base() + node.offset; // in read-file mode the text is a window
   record.length = node.length;
   table_.setTagLengths(index, node.length, 0);
 
   if ((node.flags & kEmptyElementTag) == 0) {
-    stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameLength());
+    stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameFirst(),
+                scanner.nameLength());
     if (index_.active())
       index_.pushed(stack_);
     current_ = index;
@@ -119,15 +121,16 @@ void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
     table_.at(current_).flags |= kHasError;
     if (logging()) {
       const std::u16string tagName(name, static_cast<size_t>(nameLength));
-      addResultRecord(*resultLog_, 0, u"lone_end_tag", tagName.c_str(), node.offset, -1);
+      addResultRecord(*resultLog_, 0, u"lone_end_tag", tagName.c_str(),
+                      scanner.base() + node.offset, -1);
     }
     return;
   }
   while (stack_.depth() > matched)
-    closeUnended(node.offset + 1); // offset2: the '/' of the end tag
+    closeUnended(scanner.base() + node.offset + 1); // offset2: the '/' of the end tag
   const int32_t index = stack_.top().record;
   ElementRecord& record = table_.at(index);
-  record.length = node.offset + node.length - record.start;
+  record.length = scanner.base() + node.offset + node.length - record.start;
   table_.setEndTagLength(index, node.length);
   popEntry();
   current_ = stack_.top().record;
@@ -158,7 +161,7 @@ int32_t Parser::matchingDepth(std::u16string_view endTagName) {
   return 0;
 }
 
-void Parser::popEntry() {
+[[gnu::always_inline]] inline void Parser::popEntry() {
   if (index_.active())
     index_.popping(stack_);
   stack_.pop();
@@ -232,42 +235,18 @@ void Parser::fixMovedParents() {
   std::vector<int32_t>().swap(movedParents_);
 }
 
-// Copies the text to index into the document a block at a time, just ahead of the
-// scanner, so that the scanner reads it while it is still in cache.
-class CopyAhead : public ScannerRefill {
-public:
-  CopyAhead(std::u16string& text, std::u16string_view& pending) : text_(text), pending_(pending) {}
-
-  bool refill(const char16_t*& text, int32_t& length, int32_t /*keepFrom*/,
-              int32_t& dropped) override {
-    if (pending_.empty())
-      return false;
-    constexpr size_t kBlock = 16384;
-    const size_t take = std::min(pending_.size(), kBlock);
-    text_.append(pending_.data(), take);
-    pending_.remove_prefix(take);
-    text = text_.data();
-    length = static_cast<int32_t>(text_.size());
-    dropped = 0;
-    return true;
-  }
-
-private:
-  std::u16string& text_;
-  std::u16string_view& pending_;
-};
-
 } // namespace
 
 int32_t parseDocument(TagDocument& document) {
   NodeScanner scanner(document.text_.data(), static_cast<int32_t>(document.text_.size()), 0);
-  CopyAhead copyAhead(document.text_, document.pendingText_);
-  if (!document.pendingText_.empty())
-    scanner.setRefill(&copyAhead);
-  else if ((document.options_ & TagDocument::kReadFileMode) != 0 && document.fileStream_)
+  if ((document.options_ & TagDocument::kReadFileMode) != 0 && document.fileStream_)
     scanner.setRefill(document.fileStream_.get());
   Parser parser(*document.elements_, document.nextFreeIndex_,
                 document.keepsResultLog_ ? &document.resultLog_ : nullptr,
                 (document.options_ & TagDocument::kIgnoreCase) != 0);
+  // A loaded string neither moves nor loses its front while it is parsed: open tags'
+  // names are read there. A file's window does both.
+  if ((document.options_ & TagDocument::kReadFileMode) == 0)
+    parser.shareText(document.text_.data());
   return parser.run(scanner);
 }

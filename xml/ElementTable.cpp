@@ -132,7 +132,7 @@ void ElementTable::setStartTagLength(int32_t index, int32_t startLength) {
                         tag_lengths::endField(record.tagLengths));
 }
 
-void ElementTable::setEndTagLength(int32_t index, int32_t endLength) {
+void ElementTable::setLongEndTagLength(int32_t index, int32_t endLength) {
   ElementRecord& record = at(index);
   record.tagLengths =
       tag_lengths::pack(tag_lengths::startField(record.tagLengths),

@@ -54,10 +54,19 @@ public:
     setLongTagLengths(index, startLength, endLength);
   }
   void setStartTagLength(int32_t index, int32_t startLength);
-  void setEndTagLength(int32_t index, int32_t endLength);
+  void setEndTagLength(int32_t index, int32_t endLength) {
+    if (static_cast<uint32_t>(endLength) < tag_lengths::kEndMax && longEndTags_.empty()) {
+      ElementRecord& record = at(index);
+      record.tagLengths = tag_lengths::pack(tag_lengths::startField(record.tagLengths),
+                                            static_cast<uint32_t>(endLength));
+      return;
+    }
+    setLongEndTagLength(index, endLength);
+  }
   void forgetLongTags();
 
 private:
+  void setLongEndTagLength(int32_t index, int32_t endLength);
   void setLongTagLengths(int32_t index, int32_t startLength, int32_t endLength);
 
   // Segments live in malloc blocks so that a growing last segment can be resized in

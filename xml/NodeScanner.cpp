@@ -23,6 +23,7 @@ void NodeScanner::reset(const char16_t* text, int32_t length, int32_t offset) {
   text_ = text;
   length_ = text == nullptr ? 0 : length;
   offset_ = offset;
+  base_ = 0;
   nameFirst_ = 0;
   nameLast_ = -1;
   reachedEnd_ = false;
@@ -39,6 +40,7 @@ void NodeScanner::skipText() {
     if (!refill_->refill(text_, length_, offset_, dropped))
       return;
     offset_ -= dropped;
+    base_ += dropped;
   }
 }
 
@@ -50,13 +52,14 @@ void NodeScanner::skipText() {
 NodeReport NodeScanner::unterminated(int32_t s, const char16_t* typeWord) {
   reachedEnd_ = true;
   if (recordFaults_)
-    addResultRecord(log_, result_mode::kTextIsType, u"unterminated_tag_syntax", typeWord, s, -1);
+    addResultRecord(log_, result_mode::kTextIsType, u"unterminated_tag_syntax", typeWord,
+                    base_ + s, -1);
   return node(node_kind::kFaulty, s, length_);
 }
 
 NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName) {
   if (recordFaults_)
-    addResultRecord(log_, 0, recordName, nullptr, s, -1);
+    addResultRecord(log_, 0, recordName, nullptr, base_ + s, -1);
   // The faulty node runs to the next '>' (included) or up to the next '<'.
   const char16_t* end = text_ + length_;
   const char16_t* q = findEither(text_ + at, end, u'>', u'<');
@@ -120,7 +123,7 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
   bool nameHasEquals = false;
   while (q < end) {
     const char16_t c = *q;
-    if (isSpace(c) || c == u'/' || c == u'>')
+    if (char_search::endsTagName(c))
       break;
     nameHasEquals |= (c == u'=');
     ++q;
@@ -172,7 +175,7 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
 [[gnu::always_inline]] inline NodeReport NodeScanner::scanEndTag(int32_t s) {
   const char16_t* end = text_ + length_;
   const char16_t* q = text_ + s + 2;
-  while (q < end && !isSpace(*q) && *q != u'/' && *q != u'>')
+  while (q < end && !char_search::endsTagName(*q))
     ++q;
   nameFirst_ = s + 2;
   nameLast_ = static_cast<int32_t>(q - text_) - 1;
@@ -241,10 +244,11 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
   const char16_t* end = text_ + length_;
   const char16_t* r = text_ + s + 3;
   const auto at = [begin](const char16_t* ptr) { return static_cast<int32_t>(ptr - begin); };
+  bool faulty = false; // a faulty nested node: the declaration is reported faulty as a whole
   while (r < end) {
     const char16_t c = *r;
     if (c == u'>')
-      return node(node_kind::kDocumentType, s, at(r) + 1);
+      return node(faulty ? node_kind::kFaulty : node_kind::kDocumentType, s, at(r) + 1);
     if (c != u'<') {
       ++r;
       continue;
@@ -288,7 +292,16 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
       }
       if (c2 == u'-' && r + 3 == end)
         break;
-      return fault(s, at(r) + 2, u"doctype_tag_syntax");
+      // A faulty nested node runs to the next '>' (included) or up to the next '<'; the
+      // declaration goes on after it, so its internal subset is not read as markup.
+      if (recordFaults_)
+        addResultRecord(log_, 0, u"doctype_tag_syntax", nullptr, base_ + s, -1);
+      faulty = true;
+      const char16_t* q = findEither(r + 2, end, u'>', u'<');
+      if (q == end)
+        break;
+      r = *q == u'>' ? q + 1 : q;
+      continue;
     }
     if (c1 == u'?') {
       const char16_t* q = r + 2;
@@ -317,6 +330,16 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
 
 NodeReport NodeScanner::scanOnce() { return scanNode(); }
 
+NodeReport NodeScanner::nextMarkup() {
+  if (refill_ != nullptr) {
+    skipText();
+    return nextWithRefill();
+  }
+  const char16_t* end = text_ + length_;
+  offset_ = static_cast<int32_t>(find(text_ + offset_, end, u'<') - text_);
+  return scanNode();
+}
+
 NodeReport NodeScanner::nextWithRefill() {
   for (;;) {
     const size_t logSize = log_.size();
@@ -331,5 +354,6 @@ NodeReport NodeScanner::nextWithRefill() {
       return report;
     log_.resize(logSize);
     offset_ = start - dropped;
+    base_ += dropped;
   }
 }

@@ -57,8 +57,13 @@ public:
   // Moves the offset over text and whitespace to the next '<' (or the end of the text):
   // for a reader that only wants the markup, the text nodes in between do not matter.
   void skipText();
+  // skipText() and next() in one call: the next node that is not text or whitespace.
+  NodeReport nextMarkup();
 
   int32_t offset() const { return offset_; }
+  // Units dropped from the front of the text by refills so far: an offset into the text
+  // plus base() is an offset into everything the scanner has been given.
+  int32_t base() const { return base_; }
   const char16_t* text() const { return text_; }
   int32_t length() const { return length_; }
 
@@ -94,6 +99,7 @@ private:
   const char16_t* text_ = nullptr;
   int32_t length_ = 0;
   int32_t offset_ = 0;
+  int32_t base_ = 0;
   int32_t nameFirst_ = 0;
   int32_t nameLast_ = -1;
   bool reachedEnd_ = false; // the last scan ran into the end of the text

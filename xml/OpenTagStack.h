@@ -21,20 +21,31 @@ public:
   int32_t room() const { return room_; }
   const Entry& at(int32_t depth) const { return entries_[depth]; }
   const Entry& top() const { return entries_[size_ - 1]; }
-  const char16_t* nameOf(const Entry& entry) const { return names_.data() + entry.nameStart; }
+  const char16_t* nameOf(const Entry& entry) const {
+    return (shared_ != nullptr ? shared_ : names_.data()) + entry.nameStart;
+  }
 
-  void push(int32_t record, const char16_t* name, int32_t nameLength) {
+  // Names are read in place from a text that stays whole and unmoved while the stack
+  // lives (a loaded string), instead of being copied: nameStart is then an offset into it.
+  void shareText(const char16_t* text) { shared_ = text; }
+
+  // `name` lies at `offset` of the shared text, when there is one.
+  void push(int32_t record, const char16_t* name, int32_t offset, int32_t nameLength) {
     if (size_ == room_)
       grow();
-    const int32_t start = static_cast<int32_t>(names_.size());
-    names_.append(name, static_cast<size_t>(nameLength));
+    int32_t start = offset;
+    if (shared_ == nullptr) {
+      start = static_cast<int32_t>(names_.size());
+      names_.append(name, static_cast<size_t>(nameLength));
+    }
     entries_[size_++] = Entry{record, start, nameLength};
   }
   void pop() {
     if (size_ <= 1)
       return;
     --size_;
-    names_.resize(static_cast<size_t>(entries_[size_].nameStart));
+    if (shared_ == nullptr)
+      names_.resize(static_cast<size_t>(entries_[size_].nameStart));
   }
   // Frees the entries and names (the stack lives only during a parse).
   void release();
@@ -46,4 +57,5 @@ private:
   int32_t size_ = 0;
   int32_t room_ = 0;
   std::u16string names_;
+  const char16_t* shared_ = nullptr;
 };

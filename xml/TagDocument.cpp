@@ -10,10 +10,14 @@
 #include "xml/NodeScanner.h"
 #include "xml/ResultLog.h"
 #include "xml/SavedPositions.h"
+#include "xml/TextFileStream.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <functional>
+
+#include <sys/mman.h>
 
 using namespace element_flags;
 
@@ -28,6 +32,21 @@ bool endsName(char16_t c) {
   default:
     return false;
   }
+}
+
+// A large text is written once from front to back: asking for huge pages spares a page
+// fault (and its kernel entry) every 4 KiB. Only whole 2 MiB pages inside the block.
+void adviseHugePages(void* block, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHugePage = 2u << 20;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHugePage - 1);
+  if (to > from)
+    madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE); // advice only
+#else
+  (void)block;
+  (void)bytes;
+#endif
 }
 
 // Offsets are 32-bit: a longer text is not indexed.
@@ -95,13 +114,18 @@ bool TagDocument::loadString(std::u16string_view text) {
 bool TagDocument::loadText(std::u16string_view text) {
   if (text.size() > kLongestText)
     text = {};
-  const char16_t* held = text_.data();
-  if (text.data() >= held && text.data() < held + text_.capacity()) {
-    text_.assign(text); // the document's own text: copy it whole
+  // The text is copied whole before anything changes: it may be the document's own text
+  // or lie in its result log, which is emptied next.
+  const std::less<const char16_t*> before;
+  const bool inText = !text.empty() && !before(text.data(), text_.data()) &&
+                      before(text.data(), text_.data() + text_.capacity() + 1);
+  if (inText) {
+    text_.assign(text); // copes with its own characters
   } else {
     text_.clear();
     text_.reserve(text.size());
-    pendingText_ = text;
+    adviseHugePages(text_.data(), text_.capacity() * sizeof(char16_t));
+    text_.assign(text);
   }
   resultLog_.clear();
   return indexText();
@@ -121,15 +145,14 @@ bool TagDocument::indexText() {
     std::u16string().swap(text_);
   forgetAttributes();
   resetPosition();
+  windowStart_ = 0;
   savedPositions_->clear();
   nextFreeIndex_ = 1;
-  elements_->reserveForText(static_cast<int64_t>(text_.size() + pendingText_.size()));
+  elements_->reserveForText(static_cast<int64_t>(text_.size()));
   elements_->forgetLongTags();
   elements_->at(0) = ElementRecord{};
 
   const int32_t first = parseDocument(*this);
-  text_.append(pendingText_); // the parse copied it all; this only guards the invariant
-  pendingText_ = {};
 
   resetPosition();
   ElementRecord& document = elements_->at(0);
@@ -228,10 +251,30 @@ void TagDocument::selectNode(int32_t kind, int32_t offset, int32_t length) {
 
 // ---------------------------------------------------------------- reading
 
+int32_t TagDocument::startInText(int32_t index, int64_t span) const {
+  const int64_t start = elements_->at(index).start;
+  const int64_t end = start + std::max<int64_t>(span, 0);
+  const int64_t loaded = windowStart_ + static_cast<int64_t>(text_.size());
+  if (start >= windowStart_ && end <= loaded)
+    return static_cast<int32_t>(start - windowStart_);
+  if ((options_ & kReadFileMode) == 0 || !fileStream_)
+    return start < windowStart_ ? -1 : static_cast<int32_t>(start - windowStart_);
+  int64_t from = 0;
+  forgetAttributes();
+  if (!static_cast<TextFileStream*>(fileStream_.get())->reread(start, end, text_, from)) {
+    text_.clear();
+    windowStart_ = 0;
+    return -1;
+  }
+  windowStart_ = static_cast<int32_t>(from);
+  return static_cast<int32_t>(start - from);
+}
+
 std::u16string_view TagDocument::elementName(int32_t index) const {
+  const int32_t at = startInText(index, elements_->startTagLength(index));
   const size_t size = text_.size();
-  const size_t from = static_cast<size_t>(elements_->at(index).start) + 1;
-  if (from >= size)
+  const size_t from = static_cast<size_t>(at) + 1;
+  if (at < 0 || from >= size)
     return {};
   if (endsName(text_[from]))
     return std::u16string_view(text_).substr(from, 1);
@@ -243,10 +286,13 @@ std::u16string_view TagDocument::elementName(int32_t index) const {
 
 bool TagDocument::elementContent(int32_t index, int32_t& from, int32_t& to) const {
   const ElementRecord& element = elements_->at(index);
+  const int32_t at = startInText(index, element.length);
+  if (at < 0)
+    return false;
   const int64_t size = static_cast<int64_t>(text_.size());
-  const int64_t begin = static_cast<int64_t>(element.start) + elements_->startTagLength(index);
+  const int64_t begin = static_cast<int64_t>(at) + elements_->startTagLength(index);
   const int64_t end =
-      static_cast<int64_t>(element.start) + element.length - elements_->endTagLength(index);
+      static_cast<int64_t>(at) + element.length - elements_->endTagLength(index);
   if (end <= begin || begin < 0 || end > size)
     return false;
   from = static_cast<int32_t>(begin);
@@ -295,9 +341,12 @@ const std::vector<AttributeToken>* TagDocument::currentAttributes(int32_t* tagNa
   int32_t from = 0;
   int32_t end = 0;
   if (atElement()) {
-    const ElementRecord& element = elements_->at(currentIndex_);
-    from = element.start + 1;
-    end = element.start + elements_->startTagLength(currentIndex_);
+    const int32_t tagLength = elements_->startTagLength(currentIndex_);
+    const int32_t at = startInText(currentIndex_, tagLength);
+    if (at < 0)
+      return nullptr;
+    from = at + 1;
+    end = at + tagLength;
   } else if (nodeKind_ == node_kind::kProcessingInstruction && nodeLength_ != 0) {
     from = nodeOffset_ + 2;
     end = nodeOffset_ + nodeLength_;

@@ -57,6 +57,7 @@ public:
   bool setAttribute(const char16_t* name, const char16_t* value);
   bool setAttribute(const char16_t* name, int32_t value);
 
+  // The text; in read-file mode only the window of the file's text held at the moment.
   const std::u16string& text() const { return text_; }
   const std::u16string& resultLog() const { return resultLog_; }
   uint32_t options() const { return options_; }
@@ -91,7 +92,9 @@ public:
 
   // ------------------------------------------------ file modes (TagDocumentFiles.cpp)
   // Read-file mode (kReadFileMode): the file is read in chunks, converted to UTF-16 and
-  // indexed as it comes in; the document is then walked as after loadString.
+  // indexed as it comes in, and text the scanner is done with is dropped; the document is
+  // then walked as after loadString, reading an element's chunks again when it is read
+  // (innerMarkup stays empty). closeFile leaves an empty document.
   // Write-file mode (kWriteFileMode): appendElement writes into the innermost element left
   // open (kAppendStartTagOnly), appendElement("/name") or leaveElement() writes its end
   // tag, and finished elements go to the file in chunks. encoding null or empty: the
@@ -115,11 +118,15 @@ private:
   explicit TagDocument(QuietLog);
 
   void resetPosition();
-  // Takes the text to index: copied into text_ as the parse goes (see pendingText_).
+  // Copies the text to index into text_ (safely when it lies in the document itself).
   bool loadText(std::u16string_view text);
   bool atElement() const { return currentIndex_ != 0 && nodeLength_ == 0; }
   bool fileMode() const { return (options_ & (kReadFileMode | kWriteFileMode)) != 0; }
   bool ignoreCase() const { return (options_ & kIgnoreCase) != 0; }
+  // Where element `index` starts in text_, with its first `span` units loaded: in
+  // read-file mode text_ is a window onto the file, moved by reading the file again.
+  // -1 when that text cannot be had.
+  int32_t startInText(int32_t index, int64_t span) const;
   std::u16string_view elementName(int32_t index) const;
   // Content of an element: from the end of its start tag to the start of its end tag.
   bool elementContent(int32_t index, int32_t& from, int32_t& to) const;
@@ -137,7 +144,10 @@ private:
   int32_t takeRecordForFile();
   void shiftAfterEdit(int32_t editedIndex, int32_t editOffset, int32_t delta);
 
-  std::u16string text_;
+  // The text; in read-file mode the window of the file's text that starts at
+  // windowStart_ (reading operations move it, hence mutable).
+  mutable std::u16string text_;
+  mutable int32_t windowStart_ = 0;
   std::u16string resultLog_;
   int32_t parentIndex_ = 0;
   int32_t currentIndex_ = 0;
@@ -157,7 +167,4 @@ private:
   mutable int32_t attributesOf_ = -1; // start offset of the tag they belong to
   mutable int32_t attributesTagNameEnd_ = 0;
   bool keepsResultLog_ = true;
-  // Text loadString was given and the parse has not yet copied into text_: the parse
-  // copies it a block ahead of the scanner, so the scanner reads what is still in cache.
-  std::u16string_view pendingText_;
 };

@@ -43,12 +43,17 @@ bool TagDocument::openFile(const char16_t* path, uint32_t mode, const char16_t* 
     std::unique_ptr<TextFileStream> stream =
         TextFileStream::openForReading(file, name, chunk, resultLog_);
     if (!stream) return false;
-    // The index refers to the whole text, so none of it is dropped.
-    stream->feed(&text_, &resultLog_, true);
+    // The scanner drops the text it is done with; the index keeps offsets into the whole
+    // text, and reading an element later reads its chunks again.
+    stream->feed(&text_, &resultLog_, false);
     stream->readInto();
+    TextFileStream& reader = *stream;
     fileStream_ = std::move(stream);
     options_ |= kReadFileMode;
-    return indexText();
+    const bool wellFormed = indexText();
+    windowStart_ = static_cast<int32_t>(reader.droppedUnits());
+    elements_->at(0).length = windowStart_ + static_cast<int32_t>(text_.size());
+    return wellFormed;
   }
 
   std::unique_ptr<TextFileStream> stream = TextFileStream::openForWriting(file, name, resultLog_);
@@ -74,10 +79,10 @@ bool TagDocument::closeFile() {
     }
   }
   fileStream_.reset();
-  const bool wasWriting = (options_ & kWriteFileMode) != 0;
   options_ &= ~(kReadFileMode | kWriteFileMode);
-  if (wasWriting) {
-    // The text went to the file; what stays is the last chunk's log.
+  {
+    // The text went to the file, or was read and dropped chunk by chunk: the index would
+    // describe a text the document no longer holds. What stays is the log.
     const std::u16string log = resultLog_;
     loadString(nullptr);
     resultLog_ = log;

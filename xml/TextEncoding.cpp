@@ -118,6 +118,13 @@ Outcome convertFromBytes(int source, int target, const unsigned char* in, std::s
 
 }  // namespace
 
+int unitSizeOf(const char16_t* encoding) {
+  const int codePage = codepages::resolveAnsi(std::max(codePageForName(encoding), 0));
+  if (codePage == kCodePageUtf32) return 4;
+  if (codePage == kCodePageUtf16) return 2;
+  return 1;
+}
+
 int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding,
                 const void* source, int sourceUnits, void* target, int targetCapacity,
                 bool* loss) {

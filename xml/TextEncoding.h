@@ -37,6 +37,10 @@ int codePageForName(const char16_t* name);
 // given) then tells so, except for the code pages that never report it (the
 // ISO-2022 family, HZ, GB18030, ISCII, UTF-7 and UTF-8). Pairs of encodings
 // that cannot be converted, and code pages iconv does not know, give 0.
+// Bytes in one unit of a named encoding, as convertText counts them: 4 for
+// UTF-32, 2 for UTF-16 and 1 for every other. Buffers are sized with it.
+int unitSizeOf(const char16_t* encoding);
+
 int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding,
                 const void* source, int sourceUnits, void* target, int targetCapacity,
                 bool* loss = nullptr);

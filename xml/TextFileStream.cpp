@@ -248,6 +248,7 @@ static int64_t rawTailLength(const std::string& raw, int unitSize, int64_t units
 }
 
 bool TextFileStream::readUtf16Chunk(std::u16string& text, int64_t bytes, bool last) {
+  last = last || rereading_;
   const std::size_t old = text.size();
   text.resize(old + static_cast<std::size_t>((bytes + 1) / 2));
   int64_t got = 0;
@@ -289,6 +290,7 @@ bool TextFileStream::readUtf16Chunk(std::u16string& text, int64_t bytes, bool la
 }
 
 bool TextFileStream::readByteChunk(std::u16string& text, int64_t bytes, bool last) {
+  last = last || rereading_;
   bytes_.resize(static_cast<std::size_t>(bytes));
   int64_t got = 0;
   if (!readBytes(bytes_.data(), bytes, got)) return false;
@@ -311,7 +313,7 @@ bool TextFileStream::readByteChunk(std::u16string& text, int64_t bytes, bool las
   }
 
   const auto* data = reinterpret_cast<const unsigned char*>(bytes_.data());
-  if (encoding_.empty()) {
+  if (encoding_.empty() && !rereading_) {
     const utf8::Detection found = utf8::detect(data, bytes_.size());
     if (found == utf8::Detection::utf8 || (found == utf8::Detection::cutAtEnd && !last)) {
       setEncoding(u"UTF-8");
@@ -400,9 +402,20 @@ void TextFileStream::appendToDocumentLog() {
   }
 }
 
+void TextFileStream::noteChunk(int64_t unit, int64_t byte) {
+  // The encoding the chunk was decoded with: detection may have settled it on the way.
+  if (chunkEncodings_.empty() || chunkEncodings_.back() != encoding_) chunkEncodings_.push_back(encoding_);
+  const int name = static_cast<int>(chunkEncodings_.size()) - 1;
+  if (!chunks_.empty() && chunks_.back().unit == unit) chunks_.pop_back();  // it gave nothing
+  chunks_.push_back({unit, byte, name});
+}
+
 bool TextFileStream::readInto() {
   if (!text_ || atEnd()) return !failed_;
+  const int64_t unit = droppedUnits_ + static_cast<int64_t>(text_->size());
+  const int64_t byte = filePosition_;
   const bool read = readChunk(*text_);
+  if (read) noteChunk(unit, byte);
   appendToDocumentLog();
   if (!read) failed_ = true;
   return read;
@@ -417,20 +430,28 @@ bool TextFileStream::refill(const char16_t*& text, int32_t& length, int32_t keep
   if (!retainText_ && keepFrom > 0) {
     dropped = static_cast<int32_t>(std::min<std::size_t>(static_cast<std::size_t>(keepFrom), loaded));
     window.erase(0, static_cast<std::size_t>(dropped));
+    droppedUnits_ += dropped;
   }
   // Much of the text is still needed: the node is long, so read more at a time.
   if (window.size() * 2 > loaded) chunkSize_ = std::min(chunkSize_ * 2, kLargestChunk);
 
   const std::size_t before = window.size();
   while (window.size() == before && !atEnd()) {
-    if (window.size() + static_cast<std::size_t>(chunkSize_) > kLongestText) {
+    // Offsets into the whole text are 32-bit, dropped text included.
+    if (static_cast<std::size_t>(droppedUnits_) + window.size() + static_cast<std::size_t>(chunkSize_) >
+        kLongestText) {
       log_.clear();
       addFileError(EFBIG);
       appendToDocumentLog();
       failed_ = true;
       break;
     }
-    if (!readChunk(window)) failed_ = true;
+    const int64_t unit = droppedUnits_ + static_cast<int64_t>(window.size());
+    const int64_t byte = filePosition_;
+    if (readChunk(window))
+      noteChunk(unit, byte);
+    else
+      failed_ = true;
     appendToDocumentLog();
     // A chunk that was all held back: take more next time.
     if (window.size() == before) chunkSize_ = std::min(chunkSize_ * 2, kLargestChunk);
@@ -438,6 +459,45 @@ bool TextFileStream::refill(const char16_t*& text, int32_t& length, int32_t keep
   text = window.data();
   length = static_cast<int32_t>(window.size());
   return window.size() > before;
+}
+
+bool TextFileStream::reread(int64_t from, int64_t to, std::u16string& text, int64_t& start) {
+  text.clear();
+  start = 0;
+  if (fd_ < 0 || writing_ || chunks_.empty() || from < chunks_.front().unit || to < from) return false;
+  const auto first = std::upper_bound(chunks_.begin(), chunks_.end(), from,
+                                      [](int64_t unit, const ChunkStart& c) { return unit < c.unit; }) - 1;
+  // The stream's reading state, given back afterwards.
+  const int64_t position = filePosition_;
+  const std::u16string encoding = encoding_;
+  const std::u16string log = log_;
+  const int64_t units = chunkUnits_;
+  rereading_ = true;
+  start = first->unit;
+  bool ok = true;
+  // A walk goes forward: a window of some size serves the elements that follow too.
+  constexpr std::size_t kLeastWindow = 16384;
+  for (auto chunk = first; ok && chunk != chunks_.end(); ++chunk) {
+    if (start + static_cast<int64_t>(text.size()) >= to && text.size() >= kLeastWindow) break;
+    const int64_t end = chunk + 1 != chunks_.end() ? (chunk + 1)->byte : position;
+    filePosition_ = chunk->byte;
+    // Chunks were cut at characters' ends, so each decodes on its own from the initial
+    // state (a stateful encoding's shifts across a chunk's start are not kept).
+    const std::u16string& name = chunkEncodings_[static_cast<std::size_t>(chunk->encodingName)];
+    if (name != encoding_)
+      setEncoding(name);
+    else if (decoder_)
+      decoder_->reset();
+    log_.clear();
+    const int64_t bytes = end - chunk->byte;
+    ok = isUtf16() ? readUtf16Chunk(text, bytes, true) : readByteChunk(text, bytes, true);
+  }
+  rereading_ = false;
+  filePosition_ = position;
+  if (encoding != encoding_) setEncoding(encoding);
+  log_ = log;
+  chunkUnits_ = units;
+  return ok && start + static_cast<int64_t>(text.size()) >= to;
 }
 
 // ---------------------------------------------------------------- writing
@@ -514,10 +574,12 @@ bool TextFileStream::writeChunk(const char16_t* text, int32_t count) {
     bool loss = false;
     const int needed = convertText(u"UTF-16", encoding_.c_str(), units.data(),
                                    static_cast<int>(units.size()), nullptr, 0);
-    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    // Units of the file's encoding: four bytes each for UTF-32.
+    const auto unit = static_cast<std::size_t>(unitSizeOf(encoding_.c_str()));
+    std::string bytes(static_cast<std::size_t>(needed) * unit, '\0');
     const int made = convertText(u"UTF-16", encoding_.c_str(), units.data(),
                                  static_cast<int>(units.size()), bytes.data(), needed, &loss);
-    bytes.resize(static_cast<std::size_t>(std::max(made, 0)));
+    bytes.resize(static_cast<std::size_t>(std::max(made, 0)) * unit);
     addRecord(kTextIsEncoding | kNumberIsLength, u"converted_from", u"UTF-16", count);
     if (loss) addRecord(0, u"conversion_loss", nullptr, -1);
     written = writeBytes(bytes.data(), bytes.size());

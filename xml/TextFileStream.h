@@ -59,6 +59,13 @@ class TextFileStream : public FileModeStream {
   bool refill(const char16_t*& text, int32_t& length, int32_t keepFrom, int32_t& dropped) override;
   // Reads the next chunk into the fed text and log; false when the read failed.
   bool readInto();
+  // Units dropped from the front of the fed text so far: the fed text starts at this
+  // offset of the file's whole text.
+  int64_t droppedUnits() const { return droppedUnits_; }
+  // Reads again the chunks that hold units [from, to) of the file's whole text, as
+  // they were read the first time, into `text`; `start` is the offset of its first
+  // unit. False when the range was never read or the file cannot be read again.
+  bool reread(int64_t from, int64_t to, std::u16string& text, int64_t& start);
 
   // Converts and writes `count` units of text (-1: up to the first NUL). A
   // high surrogate at the very end waits for the next chunk. False when the
@@ -119,6 +126,17 @@ class TextFileStream : public FileModeStream {
   std::u16string* text_ = nullptr;
   std::u16string* documentLog_ = nullptr;
   bool retainText_ = true;
+  int64_t droppedUnits_ = 0;
+  bool rereading_ = false;  // the chunk's end is known to be a character's end
+  // Where each chunk read into the fed text began, for reading it again.
+  struct ChunkStart {
+    int64_t unit;       // offset in the file's whole text
+    int64_t byte;       // file position
+    int encodingName;   // index into chunkEncodings_
+  };
+  std::vector<ChunkStart> chunks_;
+  std::vector<std::u16string> chunkEncodings_;
+  void noteChunk(int64_t unit, int64_t byte);
 
   // Writing.
   bool writing_ = false;

@@ -201,3 +201,66 @@ TEST(BadInput, GarbageFromEveryCharacterClass) {
 }
 
 } // namespace
+
+namespace {
+
+// Every string the document hands out can be loaded back into the same document: the
+// text is taken before the load empties the log or refills the text.
+TEST(BadInput, LoadingTheDocumentsOwnStrings) {
+  static const char16_t* kSource =
+      u"<top a=\"&lt;m/&gt;\"><t>&lt;n&gt;x&lt;/n&gt;</t><i><o>y</o></i></top></extra>";
+  // Walks to a string and returns it: held by the document (log, text) or returned by
+  // value and kept in the second argument.
+  using Pick = const char16_t* (*)(TagDocument&, std::u16string&);
+  struct Case {
+    const char* what;
+    Pick pick;
+    const char16_t* root; // name of the root element after loading the string
+  };
+  const Case cases[] = {
+      {"result log", [](TagDocument& d, std::u16string&) { return d.resultLog().c_str(); },
+       u"lone_end_tag"},
+      {"whole text", [](TagDocument& d, std::u16string&) { return d.text().c_str(); }, u"top"},
+      {"attribute value", [](TagDocument& d, std::u16string& s) {
+         d.findNextElement();
+         return (s = d.attributeValue(u"a")).c_str();
+       }, u"m"},
+      {"current text", [](TagDocument& d, std::u16string& s) {
+         d.findNextElement();
+         d.enterElement();
+         d.findNextElement(u"t");
+         return (s = d.currentText()).c_str();
+       }, u"n"},
+      {"inner markup", [](TagDocument& d, std::u16string& s) {
+         d.findNextElement();
+         d.enterElement();
+         d.findNextElement(u"i");
+         return (s = d.innerMarkup()).c_str();
+       }, u"o"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TagDocument document;
+    document.loadString(kSource);
+    std::u16string held;
+    const std::u16string expected = c.pick(document, held);
+    ASSERT_FALSE(expected.empty());
+    document.loadString(kSource);
+    document.loadString(c.pick(document, held));
+    EXPECT_EQ(document.text(), expected);
+    ASSERT_TRUE(document.findNextElement());
+    EXPECT_EQ(document.currentName(), c.root);
+    EXPECT_EQ(document.resultLog().find(u"no_root_element"), std::u16string::npos);
+  }
+  // A view into the middle of the log and of the text.
+  TagDocument document;
+  for (int own = 0; own < 2; ++own) {
+    document.loadString(kSource);
+    const std::u16string& held = own == 0 ? document.resultLog() : document.text();
+    const std::u16string expected = held.substr(5);
+    document.loadString(std::u16string_view(held).substr(5));
+    EXPECT_EQ(document.text(), expected) << own;
+  }
+}
+
+} // namespace

@@ -18,7 +18,8 @@ TEST(ResultLogFromParse, EveryFaultKindWithItsExactText) {
   EXPECT_EQ(logOf(u"<r><!x></r>"), u"<exclamation_tag_syntax offset=\"3\"/>");
   EXPECT_EQ(logOf(u"<r><!-x></r>"), u"<comment_tag_syntax offset=\"3\"/>");
   EXPECT_EQ(logOf(u"<r><![x></r>"), u"<cdata_section_syntax offset=\"3\"/>");
-  EXPECT_EQ(logOf(u"<!DOCTYPE r [<!x>]><r/>"), u"<doctype_tag_syntax offset=\"0\"/>");
+  EXPECT_EQ(logOf(u"<!DOCTYPE r [<!x><!ELEMENT r ANY><!y>]><r/>"),
+            u"<doctype_tag_syntax offset=\"0\"/><doctype_tag_syntax offset=\"0\"/>");
   EXPECT_EQ(logOf(u"<r></x></r>"), u"<lone_end_tag tagname=\"x\" offset=\"3\"/>");
   EXPECT_EQ(logOf(u"<r><x></r>"),
             u"<unended_start_tag tagname=\"x\" offset=\"3\" offset2=\"7\"/>");

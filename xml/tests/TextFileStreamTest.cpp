@@ -242,6 +242,13 @@ TEST_F(TextFileStreamTest, Utf16FilesEndingMidCharacter) {
   ASSERT_TRUE(pair->readChunk(first));
   EXPECT_EQ(first, u"a");
   EXPECT_EQ(pair->chunkLog(), u"<read encoding=\"UTF-16\" length=\"1\"/>");
+  // A low surrogate at the end completes its pair: nothing is held back.
+  auto whole = TextFileStream::openForReading(file("c", "\xFF\xFE" + utf16le(u"a\U0001F600b")), u"", 6, log);
+  ASSERT_TRUE(whole);
+  std::u16string both;
+  ASSERT_TRUE(whole->readChunk(both));
+  EXPECT_EQ(both, u"a\U0001F600");
+  EXPECT_EQ(whole->chunkLog(), u"<read encoding=\"UTF-16\" length=\"3\"/>");
 }
 
 TEST_F(TextFileStreamTest, UndetectedTextIsReadInTheLocaleEncoding) {
@@ -443,6 +450,17 @@ TEST_F(TextFileStreamTest, AnUnnamedEncodingIsSettledByTheFirstWrite) {
   ASSERT_TRUE(utf16->writeChunk(u"<?xml encoding=\"UTF-16\"?><a/>", -1));
   ASSERT_TRUE(utf16->finishWriting());
   EXPECT_EQ(contents(wide), "\xFF\xFE" + utf16le(u"<?xml encoding=\"UTF-16\"?><a/>"));
+
+  // UTF-32 units are four bytes each, little-endian, without a mark.
+  const std::string utf32 = folder_ + "/utf32.xml";
+  auto wider = TextFileStream::openForWriting(utf32, u"", log);
+  const std::u16string declaring = u"<?xml encoding=\"UTF-32\"?><a>\U0001F600</a>";
+  ASSERT_TRUE(wider->writeChunk(declaring.c_str(), -1));
+  ASSERT_TRUE(wider->finishWriting());
+  std::string expected;
+  for (char32_t c : std::u32string(U"<?xml encoding=\"UTF-32\"?><a>\U0001F600</a>"))
+    for (int shift = 0; shift < 32; shift += 8) expected += static_cast<char>((c >> shift) & 0xFF);
+  EXPECT_EQ(contents(utf32), expected);
 }
 
 TEST_F(TextFileStreamTest, AFailedWriteIsAFileError) {
