@@ -23,12 +23,14 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Pages address the program as res://<its file name>/<number>.
+// Pages address the program as res://<its name>.exe/<number>, the name being
+// its file name without extension, as the login dialog builds the address:
+// installed as "zarek" or "tessary" it is still found.
 const std::string& ExecutableName() {
   static const std::string name = [] {
     std::error_code error;
     const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string("zarek.exe") : path.filename().string();
+    return error ? std::string("zarek.exe") : path.stem().string() + ".exe";
   }();
   return name;
 }

@@ -2,24 +2,28 @@
 """End-to-end test of the client's self-update under Xvfb.
 
 The real zarek.exe runs from a temporary folder of its own (started with a
-different current folder, so the update must work beside the executable).
+different current folder, so the update must work beside the executable),
+installed under the names a package may give it: "zarek" (no extension) in
+the refusal case, "tessary" in the update case. The loading page must be found
+under either name (the login page is requested only once it has loaded), and
+the update swaps the running file whatever it is called.
 The demo site announces version 1002 and serves
 
 - in the update case, the same program with a marker appended after its ELF
-  image (trailing bytes change nothing when it runs; the update looks only at
-  the ELF header), with --update-once so that the restarted program finds its
+  image (trailing bytes change nothing when it runs, and the whole-image check
+  allows them), with --update-once so that the restarted program finds its
   own version 1001 announced and does not update again;
 - in the refusal case, an HTML page (what a captive portal answers) as the
   "executable".
 
 Update case: the message box "提示" appears above the skin, owned by the login
-dialog, while the folder holds the new "zarek.exe" and the old program as
+dialog, while the folder holds the new "tessary" and the old program as
 "zarek_.exe"; it is answered with a real click; the old process ends with
 status 0; the program running afterwards is the new file from the same
 folder, and its own check deletes "zarek_.exe".
 
 Refusal case: no message box, the old program keeps running and goes on to the
-login page, and the folder holds only the old "zarek.exe".
+login page, and the folder holds only the old "zarek".
 
 Usage: update_test.py --zarek BUILD/zarek.exe [--port 8310]
 Exit status 0 passed, 1 failed, 77 skipped (Xvfb, xdotool or openbox missing).
@@ -282,10 +286,10 @@ class UpdateDesktop(harness.Desktop):
             time.sleep(0.05)
 
 
-def make_folder(zarek, parent, name):
+def make_folder(zarek, parent, name, program_name):
     folder = os.path.join(parent, name)
     os.mkdir(folder)
-    program = os.path.join(folder, "zarek.exe")
+    program = os.path.join(folder, program_name)
     shutil.copy2(zarek, program)
     return folder, program
 
@@ -305,7 +309,7 @@ def bright_share(image):
 
 def refusal_case(desk, zarek, work):
     """An HTML page served as the new program is never installed."""
-    folder, program = make_folder(zarek, work, "refused")
+    folder, program = make_folder(zarek, work, "refused", "zarek")
     page = os.path.join(work, "portal.html")
     with open(page, "wb") as f:
         f.write(PORTAL_PAGE)
@@ -335,8 +339,8 @@ def refusal_case(desk, zarek, work):
         no_message_box()
         time.sleep(0.2)
     check(client.poll() is None, "the client ended (status %s)" % client.returncode)
-    check(listing(folder) == ["zarek.exe"], "refusal: the folder holds %s" % listing(folder))
-    check(read(program) == original, "refusal: zarek.exe was changed")
+    check(listing(folder) == ["zarek"], "refusal: the folder holds %s" % listing(folder))
+    check(read(program) == original, "refusal: zarek was changed")
     check(programs_running(program) == [client.pid], "refusal: another program was started from the folder")
     assert_nothing_in_current_folder(desk)
 
@@ -350,12 +354,12 @@ def refusal_case(desk, zarek, work):
 
     desk.stop_serving()
     desk._stop(client)
-    check(listing(folder) == ["zarek.exe"], "refusal: the folder holds %s after the end" % listing(folder))
+    check(listing(folder) == ["zarek"], "refusal: the folder holds %s after the end" % listing(folder))
 
 
 def update_case(desk, zarek, work, subreaper):
     """The newer program is installed, the old one restarts it and ends."""
-    folder, program = make_folder(zarek, work, "game")
+    folder, program = make_folder(zarek, work, "game", "tessary")
     previous = os.path.join(folder, "zarek_.exe")
     original = read(program)
     marker = b"\nTESSARY-UPDATE-MARKER %d %f\n" % (os.getpid(), time.time())
@@ -374,12 +378,12 @@ def update_case(desk, zarek, work, subreaper):
     t_box = time.monotonic()
     log("update: message box %#x after %.1f s" % (box, t_box - t0))
 
-    # The swap happened before the box: the new file is zarek.exe, the
-    # running old program now goes by zarek_.exe.
-    check(listing(folder) == ["zarek.exe", "zarek_.exe"], "during the box the folder holds %s" % listing(folder))
-    check(read(program) == newer, "zarek.exe is not the served program")
+    # The swap happened before the box: the new file has the running file's
+    # name, the running old program now goes by zarek_.exe.
+    check(listing(folder) == ["tessary", "zarek_.exe"], "during the box the folder holds %s" % listing(folder))
+    check(read(program) == newer, "tessary is not the served program")
     check(read(previous) == original, "zarek_.exe is not the old program")
-    check(os.access(program, os.X_OK), "the new zarek.exe is not executable")
+    check(os.access(program, os.X_OK), "the new tessary is not executable")
     check(exe_of(old.pid) == previous, "the old process runs %s, not zarek_.exe" % exe_of(old.pid))
     assert_nothing_in_current_folder(desk)
     reqs = desk.requests()
@@ -436,7 +440,7 @@ def update_case(desk, zarek, work, subreaper):
     new_pid = restarted[0]
     desk.adopt(new_pid)
     if subreaper:
-        check(parent_of(new_pid) == os.getpid(), "the running zarek.exe was not started by the old client")
+        check(parent_of(new_pid) == os.getpid(), "the running tessary was not started by the old client")
     with open("/proc/%d/exe" % new_pid, "rb") as f:
         check(f.read() == newer, "the restarted process does not run the served program")
     log("update: restarted client pid %d runs %s" % (new_pid, exe_of(new_pid)))
@@ -452,8 +456,8 @@ def update_case(desk, zarek, work, subreaper):
     time.sleep(1.5)
     check(not desk.message_boxes(new_pid), "the restarted client showed a message box")
     check(alive(new_pid), "the restarted client ended")
-    check(listing(folder) == ["zarek.exe"], "after the restart the folder holds %s" % listing(folder))
-    check(read(program) == newer, "zarek.exe changed after the restart")
+    check(listing(folder) == ["tessary"], "after the restart the folder holds %s" % listing(folder))
+    check(read(program) == newer, "tessary changed after the restart")
     reqs = desk.requests()
     check(sum(r.startswith("/derodoz/hollinzarek/") and ".exe" in r for r in reqs) == 1,
           "the program was downloaded more than once: %s" % reqs)

@@ -216,6 +216,34 @@ void BM_DownloadToFile(benchmark::State& state) {
             });
 }
 
+// The same with a progress function as the update runs it: called on every
+// libcurl progress report, formatting a text at most ten times a second.
+void BM_DownloadToFileWithProgress(benchmark::State& state) {
+    PosixUpdateEnvironment environment(nullptr, nullptr);
+    DownloadOptions options;
+    std::string shown;
+    auto next = std::chrono::steady_clock::now();
+    options.progress = [&](uint64_t received, int64_t total) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next) return true;
+        next = now + std::chrono::milliseconds(100);
+        char text[64];
+        std::snprintf(text, sizeof text, "%d%% %.1f MB",
+                      total > 0 ? static_cast<int>(received * 100 / static_cast<uint64_t>(total)) : 0,
+                      static_cast<double>(received) / 1e6);
+        shown = text;
+        return true;
+    };
+    Measure(state, "DownloadToFile+progress",
+            [&](const std::string& address, const fs::path& target, double& cpu) {
+                const double start = ThreadCpuSeconds();
+                const bool ok = DownloadToFile(std::u16string(address.begin(), address.end()),
+                                               target, environment, options);
+                cpu = ThreadCpuSeconds() - start;
+                return ok;
+            });
+}
+
 void BM_CurlCommand(benchmark::State& state) {
     Measure(state, "curl", [](const std::string& address, const fs::path& target, double& cpu) {
         return RunProgram({"curl", "--silent", "--fail", "--output", target.string(), address},
@@ -224,6 +252,8 @@ void BM_CurlCommand(benchmark::State& state) {
 }
 
 BENCHMARK(BM_DownloadToFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()
+    ->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_DownloadToFileWithProgress)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Iterations(3)->Repetitions(3);
 BENCHMARK(BM_CurlCommand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Iterations(3)->Repetitions(3);
@@ -263,6 +293,12 @@ int main(int argc, char** argv) {
                     Median(a.seconds) / Median(b.seconds),
                     Minimum(a.seconds) / Minimum(b.seconds),
                     Median(a.cpuSeconds) / Median(b.cpuSeconds));
+        const auto progress = samples.find({"DownloadToFile+progress", server});
+        if (progress != samples.end() && !progress->second.seconds.empty())
+            std::printf("  with progress reports: %.0f ms, ratio to without %.3f, to curl %.3f\n",
+                        Median(progress->second.seconds) * 1000,
+                        Median(progress->second.seconds) / Median(a.seconds),
+                        Median(progress->second.seconds) / Median(b.seconds));
     }
     return 0;
 }
