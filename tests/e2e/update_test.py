@@ -54,6 +54,8 @@ PORTAL_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi login</title></head>\
                b"<body><h1>Please sign in to use the network</h1>"
                b"<form method=post><input name=room></form></body></html>\n" * 20)
 
+LOADING_BROWN = (0x47, 0x33, 0x21)  # the loading page's background
+
 PR_SET_CHILD_SUBREAPER = 36
 
 
@@ -299,6 +301,13 @@ def assert_nothing_in_current_folder(desk):
     check(not stray, "update files landed in the current folder instead: %s" % stray)
 
 
+def share_of_colour(image, colour, tolerance=12):
+    pixels = image.width * image.height
+    near = sum(1 for i in range(0, len(image.data), 3)
+               if all(abs(image.data[i + k] - colour[k]) <= tolerance for k in range(3)))
+    return near / pixels
+
+
 def bright_share(image):
     """Share of pixels brighter than the skin's darkest parts, for telling
     the light message box from the dark skin behind it."""
@@ -396,7 +405,8 @@ def update_case(desk, zarek, work, subreaper):
     owner = desk.transient_for(box)
     shown = desk.windows_of(old.pid)
     skin = [w for w in shown if desk.title(w) == "Tessary"]
-    check(len(skin) == 1, "expected one skin window, found %s" % skin)
+    check(len(skin) == 1, "expected one skin window, found %s among %s"
+          % (skin, [desk.title(w) for w in shown]))
     login = [w for w in shown if w not in (skin[0], box)]
     check(login == [owner], "the message box is owned by %#x, not by the login dialog %s"
           % (owner, [hex(w) for w in login]))
@@ -404,6 +414,10 @@ def update_case(desk, zarek, work, subreaper):
     ox, oy, _, _ = desk.geometry(owner)
     if (ox - sx, oy - sy) != LOGIN_OFFSET:
         log("note: the login dialog stands at %s from the skin, not at %s" % ((ox - sx, oy - sy), LOGIN_OFFSET))
+    # The loading page (dark brown) shows, found under the program's first
+    # name although the running file is now zarek_.exe.
+    check(share_of_colour(desk.grab(ox + 60, oy + 40, 200, 60), LOADING_BROWN) > 0.9,
+          "the loading page does not show in the login dialog")
     stack = desk.stacking()
     check(stack and stack[-1] == box, "the message box is not on top: stacking %s, box %#x" % (stack, box))
     bx, by, bw, bh = desk.geometry(box)
