@@ -83,7 +83,12 @@ void CveloraDlg::OnPaint() {
     // Cleared first, so a paint that arrives while this runs does not repeat it.
     firstPaint_ = false;
     ShowLoginPage();
+    checkingForUpdate_ = true;
     CheckForUpdate();
+    checkingForUpdate_ = false;
+    std::vector<std::u16string> completed;
+    completed.swap(completedDuringCheck_);
+    for (const std::u16string& address : completed) OnDocumentComplete(kBrowserId, address);
   }
 }
 
@@ -110,6 +115,12 @@ void CveloraDlg::ShowLoginPage() {
 
 void CveloraDlg::CheckForUpdate() { updateCheck_(*this); }
 
+void CveloraDlg::ShowUpdateProgress(const std::u16string& text) {
+  if (!browser_) return;
+  // The loading page's only text sits in its block of class "load".
+  if (auto document = browser_->GetDocument()) document->SetTextOfClass(u"load", text);
+}
+
 void CveloraDlg::OnClose() {
   if (Window* parent = parent_.window()) parent->Send(WM_CLOSE, 0, 0);
   // The dialog's cancel: it hides.
@@ -128,6 +139,10 @@ bool CveloraDlg::BrowserPreTranslate(const Msg& msg) const {
 
 void CveloraDlg::OnDocumentComplete(int controlId, const std::u16string& address) {
   if (controlId != kBrowserId || !browser_) return;
+  if (checkingForUpdate_) {
+    completedDuringCheck_.push_back(address);
+    return;
+  }
   switch (login::ClassifyCompletedAddress(address)) {
     case login::CompletedPage::LoadingPage: browser_->Navigate(loginAddress_()); return;
     case login::CompletedPage::Ordinary: return;

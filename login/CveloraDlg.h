@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "game/veloraGame.h"
 #include "platform/Platform.h"
@@ -41,6 +42,8 @@ class CveloraDlg final : public platform::WindowHandler, public game::GameOwner 
 
   void ShowLoginPage();
   void CheckForUpdate();
+  // Progress of the self-update's download, shown in the loading page's text.
+  void ShowUpdateProgress(const std::u16string& text);
 
   // The browser's own pre-translation of a key (the skin window hands Enter to it).
   bool BrowserPreTranslate(const platform::Msg& msg) const;
@@ -69,6 +72,10 @@ class CveloraDlg final : public platform::WindowHandler, public game::GameOwner 
   LoginAddressSource loginAddress_;
   platform::ColorRef keyColor_ = 0;
   bool firstPaint_ = false;
+  // While the update check runs the windows keep answering, but pages that
+  // complete meanwhile are handled only after it: the login page waits.
+  bool checkingForUpdate_ = false;
+  std::vector<std::u16string> completedDuringCheck_;
   std::u16string playAddress_;
   std::unique_ptr<platform::BrowserControl> browser_;
 };

@@ -85,6 +85,28 @@ TEST_F(LoginDialogTest, FirstPaintShowsTheLoadingPageThenChecksForUpdatesOnce) {
   EXPECT_EQ(Dialog().browsers.size(), 1u);
 }
 
+// Pages that complete while the update check keeps the windows answering
+// are handled after it: the login page waits for the check.
+TEST_F(LoginDialogTest, PagesCompletedDuringTheCheckWaitForIt) {
+  std::vector<size_t> navigationsSeen;
+  dialog = std::make_unique<CveloraDlg>(
+      sim, owner,
+      [&](CveloraDlg& d) {
+        Complete(u"res://zarek.exe/208");
+        Complete(u"http://site/other");
+        d.ShowUpdateProgress(u"50%");
+        navigationsSeen.push_back(Browser().navigations.size());
+      },
+      [] { return kLogin; });
+  ASSERT_TRUE(dialog->Create());
+  Paint();
+  EXPECT_EQ(navigationsSeen, std::vector<size_t>{1});
+  ASSERT_EQ(Browser().navigations.size(), 2u);
+  EXPECT_EQ(Browser().navigations[1], kLogin);
+  Complete(u"res://zarek.exe/208");  // afterwards, at once
+  EXPECT_EQ(Browser().navigations.size(), 3u);
+}
+
 TEST_F(LoginDialogTest, LoadingPageAddressFollowsTheExecutableName) {
   sim.executablePath = "/somewhere/Other.Name.exe";
   EXPECT_EQ(dialog->LoadingPageAddress(), u"res://Other.Name.exe/208");

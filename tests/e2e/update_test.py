@@ -41,6 +41,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
+import skin_model as sm  # noqa: E402
 from harness import Failure, check, log, wait_for  # noqa: E402
 
 CAPTION = "提示"
@@ -55,6 +56,7 @@ PORTAL_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi login</title></head>\
                b"<form method=post><input name=room></form></body></html>\n" * 20)
 
 LOADING_BROWN = (0x47, 0x33, 0x21)  # the loading page's background
+SLOW_RATE = 300 * 1024      # bytes per second of the slow download
 
 PR_SET_CHILD_SUBREAPER = 36
 
@@ -366,6 +368,84 @@ def refusal_case(desk, zarek, work):
     check(listing(folder) == ["zarek"], "refusal: the folder holds %s after the end" % listing(folder))
 
 
+def slow_case(desk, zarek, work):
+    """A slow download keeps the windows answering: the skin is repainted and
+    can be dragged, the loading page shows the progress, and the skin's close
+    button cancels the download cleanly."""
+    folder, program = make_folder(zarek, work, "slow", "zarek.exe")
+    original = read(program)
+    served = os.path.join(work, "served-slow.exe")
+    with open(served, "wb") as f:
+        f.write(original + b"\nTESSARY-SLOW-MARKER\n")
+    desk.serve("--update-version", "1002", "--update-exe", served, "--update-rate", str(SLOW_RATE))
+
+    client = desk.start_client_from(program)
+
+    def downloading_skin():
+        check(client.poll() is None, "the client ended (status %s)" % client.returncode)
+        skins = [w for w in desk.windows_of(client.pid) if desk.title(w) == "Tessary"]
+        started = any(r.startswith(SERVED_EXE + "?") for r in desk.requests())
+        return skins[0] if skins and started else None
+    skin = wait_for(downloading_skin, START_TIMEOUT, step=0.2, what="the skin while the program downloads")
+    origin = desk.geometry(skin)[:2]
+
+    def text_strip(at):
+        # The loading page's text line, in the middle of the browser.
+        left, top = at[0] + sm.BROWSER_IN_SKIN[0], at[1] + sm.BROWSER_IN_SKIN[1]
+        return desk.grab(left + 100, top + 150, 410, 36)
+
+    def page_background(at):
+        left, top = at[0] + sm.BROWSER_IN_SKIN[0], at[1] + sm.BROWSER_IN_SKIN[1]
+        return share_of_colour(desk.grab(left + 20, top + 20, 200, 60), LOADING_BROWN)
+
+    def progress_moves(at):
+        first = text_strip(at)
+        wait_for(lambda: text_strip(at).mean_difference(first) > 0.5, 10, step=0.2,
+                 what="the progress text to change on the loading page")
+
+    wait_for(lambda: page_background(origin) > 0.9, 20, step=0.2, what="the loading page")
+    progress_moves(origin)
+    log("slow: progress advances on the loading page")
+    desk.screenshot("slow-progress")
+
+    # Dragged by the skin below the browser while the download goes on.
+    grip = sm.find_opaque_block((sm.LOGIN_OFFSET[0] + 40, sm.BROWSER_IN_SKIN[3] + 8,
+                                 sm.LOGIN_OFFSET[0] + 600, sm.BROWSER_IN_SKIN[3] + 60))
+    check(grip is not None, "no opaque skin pixel below the browser to drag by")
+    logo = (origin[0] + 560, origin[1] + 20, 300, 60)
+    logo_before = desk.grab(*logo)
+    dx, dy = -200, -100
+    start = (origin[0] + grip[0], origin[1] + grip[1])
+    desk.drag(start[0], start[1], start[0] + dx, start[1] + dy)
+    moved = wait_for(lambda: desk.geometry(skin)[:2] != origin and desk.geometry(skin)[:2], 10,
+                     what="the skin window to move during the download")
+    check(moved == (origin[0] + dx, origin[1] + dy),
+          "dragging by (%d, %d) from %s put the skin at %s" % (dx, dy, origin, moved))
+    wait_for(lambda: desk.grab(logo[0] + dx, logo[1] + dy, logo[2], logo[3]).mean_difference(logo_before) < 2.0,
+             10, step=0.2, what="the skin repainted at its new place")
+    wait_for(lambda: page_background(moved) > 0.9, 10, step=0.2, what="the loading page at the new place")
+    progress_moves(moved)
+    check(any(r.startswith(SERVED_EXE + "?") for r in desk.requests()), "the download did not start")
+    check("zarek_new.exe" in listing(folder), "no download in progress: the folder holds %s" % listing(folder))
+    desk.screenshot("slow-moved")
+    log("slow: the skin moved to %s and repainted while downloading" % (moved,))
+
+    # The skin's close button cancels: nothing half-written stays, status 0.
+    cx, cy = sm.button_centre(sm.CLOSE)
+    t_close = time.monotonic()
+    desk.click(moved[0] + cx, moved[1] + cy)
+    try:
+        status = client.wait(15)
+    except subprocess.TimeoutExpired:
+        raise Failure("the client did not end after its close button during the download")
+    log("slow: closed with status %d after %.2f s" % (status, time.monotonic() - t_close))
+    check(status == 0, "the client ended with status %d after the close button" % status)
+    check(listing(folder) == ["zarek.exe"], "after the cancel the folder holds %s" % listing(folder))
+    check(read(program) == original, "the cancel changed zarek.exe")
+    check(not programs_running(program), "a program still runs from the folder")
+    desk.stop_serving()
+
+
 def update_case(desk, zarek, work, subreaper):
     """The newer program is installed, the old one restarts it and ends."""
     folder, program = make_folder(zarek, work, "game", "tessary")
@@ -495,6 +575,7 @@ def main(argv=None):
             desk.watch_folder(work)
             try:
                 refusal_case(desk, zarek, work)
+                slow_case(desk, zarek, work)
                 update_case(desk, zarek, work, subreaper)
             except BaseException:
                 text = desk.client_log()
