@@ -13,11 +13,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The real environment, with the download kept from freezing the windows:
+// The real environment, with the downloads kept from freezing the windows:
 // the desktop marks a window that answers nothing for a few seconds as not
-// responding. Pending painting, moves and clicks are handled between pieces
-// of the body, the loading page shows the progress, and a close of the
-// program meanwhile cancels the download.
+// responding. Pending painting, moves and clicks are handled while a
+// download runs, the loading page shows the new program's progress, and a
+// close of the program meanwhile cancels the download.
 class DialogUpdateEnvironment final : public tessary::update::PosixUpdateEnvironment {
  public:
   explicit DialogUpdateEnvironment(CveloraDlg& dialog)
@@ -30,12 +30,17 @@ class DialogUpdateEnvironment final : public tessary::update::PosixUpdateEnviron
             }),
         dialog_(dialog) {}
 
-  bool Progress(uint64_t received, int64_t total) override {
+  bool KeepAnswering() override {
     const Clock::time_point now = Clock::now();
-    if (now >= nextEvents_) {
+    if (!closing_ && now >= nextEvents_) {
       nextEvents_ = now + std::chrono::milliseconds(20);
       if (!dialog_.platform().ProcessPendingEvents()) closing_ = true;
     }
+    return !closing_;
+  }
+
+  bool Progress(uint64_t received, int64_t total) override {
+    const Clock::time_point now = Clock::now();
     if (!closing_ && now >= nextText_) {
       nextText_ = now + std::chrono::milliseconds(200);
       dialog_.ShowUpdateProgress(tessary::update::ProgressText(received, total));

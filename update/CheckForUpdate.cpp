@@ -28,7 +28,9 @@ UpdateCheck::UpdateCheck(UpdateEnvironment& environment, std::u16string resource
       resourceHost_(std::move(resourceHost)),
       builtInVersion_(builtInVersion),
       download_(std::move(download)),
-      publicKey_(std::move(publicKey)) {}
+      publicKey_(std::move(publicKey)) {
+    download_.idle = [this] { return environment_.KeepAnswering(); };
+}
 
 UpdateOutcome UpdateCheck::Run() {
     warning_.clear();
@@ -66,6 +68,7 @@ UpdateOutcome UpdateCheck::Check() {
     std::string detail;
     const DownloadResult fetched =
         Download(descriptionAddress, descriptionCopy, environment_, download_, &detail);
+    if (fetched == DownloadResult::Cancelled) return UpdateOutcome::Cancelled;
     if (fetched == DownloadResult::FileFailed)
         return Fail(UpdateOutcome::DescriptionFailed,
                     "the update description cannot be stored: " + detail);
@@ -110,11 +113,11 @@ UpdateOutcome UpdateCheck::Install(const std::u16string& address, const std::u16
                     "the download is not a whole program for this machine");
     }
     if (!publicKey_.empty()) {
-        std::string refused = CheckSignature(address, suffix, fresh);
-        if (!refused.empty()) {
-            environment_.DeleteFile(fresh);
-            return Fail(UpdateOutcome::SignatureRefused, std::move(refused));
-        }
+        bool cancelled = false;
+        std::string refused = CheckSignature(address, suffix, fresh, cancelled);
+        if (cancelled || !refused.empty()) environment_.DeleteFile(fresh);
+        if (cancelled) return UpdateOutcome::Cancelled;
+        if (!refused.empty()) return Fail(UpdateOutcome::SignatureRefused, std::move(refused));
     }
     if (!environment_.MakeExecutable(fresh)) {
         environment_.DeleteFile(fresh);
@@ -143,7 +146,8 @@ UpdateOutcome UpdateCheck::Install(const std::u16string& address, const std::u16
 }
 
 std::string UpdateCheck::CheckSignature(const std::u16string& address,
-                                        const std::u16string& suffix, const fs::path& program) {
+                                        const std::u16string& suffix, const fs::path& program,
+                                        bool& cancelled) {
     const std::optional<PublicKey> key = ParsePublicKey(publicKey_);
     if (!key) return "the built-in update public key is malformed";
     // The signature sits beside the program: its address plus ".minisig",
@@ -152,6 +156,7 @@ std::string UpdateCheck::CheckSignature(const std::u16string& address,
     std::string signature;
     const DownloadResult fetched = DownloadToMemory(signatureAddress, signature, kSignatureLimit,
                                                     environment_, download_);
+    cancelled = fetched == DownloadResult::Cancelled;
     if (fetched != DownloadResult::Complete)
         return "the signature " + platform::ToUtf8(signatureAddress) +
                " was not downloaded: " + DescribeFailure(fetched, {});

@@ -36,7 +36,7 @@ enum class UpdateOutcome {
     DownloadFailed,      // the new program was not fetched completely
     NotAProgram,         // what was fetched is no whole program for this machine
     SignatureRefused,    // a key is built in and the signature does not hold
-    Cancelled,           // the user closed the client during the download
+    Cancelled,           // the user closed the client during a download
     SwapFailed,          // a rename failed; the old program is back in place
     Installed,           // swapped, told the user, restarted, close posted
 };
@@ -58,6 +58,8 @@ public:
     UpdateCheck(UpdateEnvironment& environment, std::u16string resourceHost,
                 int32_t builtInVersion, DownloadOptions download = {},
                 std::string publicKey = {});
+    UpdateCheck(const UpdateCheck&) = delete;
+    UpdateCheck& operator=(const UpdateCheck&) = delete;
 
     UpdateOutcome Run();
 
@@ -66,7 +68,7 @@ private:
     UpdateOutcome Install(const std::u16string& address, const std::u16string& suffix);
     UpdateOutcome Fail(UpdateOutcome outcome, std::string cause);
     std::string CheckSignature(const std::u16string& address, const std::u16string& suffix,
-                               const std::filesystem::path& program);
+                               const std::filesystem::path& program, bool& cancelled);
 
     UpdateEnvironment& environment_;
     std::u16string resourceHost_;

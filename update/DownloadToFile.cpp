@@ -58,6 +58,10 @@ public:
             transfer->stalled_ = true;
             return 1;  // abort
         }
+        if (transfer->options_.idle && !transfer->options_.idle()) {
+            transfer->cancelled_ = true;
+            return 1;
+        }
         // Only the final answer's body counts: no progress for redirects.
         if (transfer->options_.progress && transfer->receivedBody_ &&
             !transfer->options_.progress(static_cast<uint64_t>(received),

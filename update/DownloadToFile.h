@@ -23,6 +23,9 @@ struct DownloadOptions {
     std::chrono::milliseconds stallTimeout{30000};
     std::string userAgent = "Tessary/1001";
     size_t chunkSize = 10240;  // largest piece read and written at once
+    // Called often during the whole transfer, connecting and waiting
+    // included; false cancels it.
+    std::function<bool()> idle;
     // Called while a body arrives with the bytes received so far and the
     // announced size (-1 when unknown); false cancels the transfer.
     std::function<bool(uint64_t received, int64_t total)> progress;
@@ -35,7 +38,7 @@ enum class DownloadResult {
     FileFailed,      // the target file could not be created or written
     TransferFailed,  // the connection broke or the body was cut short
     Stalled,         // nothing arrived for stallTimeout
-    Cancelled,       // the progress function asked to stop
+    Cancelled,       // the idle or progress function asked to stop
 };
 
 // Fetches address with a GET and streams a 200 answer's body into target.

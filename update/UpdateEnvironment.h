@@ -47,6 +47,10 @@ public:
     // Why an update cannot be applied, for the log (one warning per check).
     virtual void Warn(const std::string& text) = 0;
 
+    // Called often while any download runs, so the windows can keep
+    // answering. False cancels the download (the user closed the program).
+    virtual bool KeepAnswering() { return true; }
+
     // Progress of the new program's download: bytes received and the
     // announced size (-1 when unknown). False cancels the download.
     virtual bool Progress(uint64_t received, int64_t total) {

@@ -442,6 +442,15 @@ TEST_F(CheckForUpdateTest, FullDiskLeavesTheOldProgramAndSaysWhy) {
 // Progress goes to the environment while the program arrives; a close
 // during the download cancels it and leaves everything as it was.
 TEST_F(CheckForUpdateTest, ProgressIsReportedAndCancelLeavesNothing) {
+    // The windows are asked to keep answering while nothing arrives, too.
+    options.stallTimeout = std::chrono::seconds(10);
+    server.Serve(kDescriptionPath, Reply{.ending = Reply::Ending::StallBeforeAnswer});
+    environment.cancelAtAnswer = 3;
+    EXPECT_EQ(Check(), UpdateOutcome::Cancelled);
+    EXPECT_EQ(environment.answers, 3);
+    ExpectNothingChangedAndNothingShown();
+    environment.cancelAtAnswer = INT32_MAX;
+
     const std::string program = testing::SmallProgram("large", 1 << 20);
     OfferUpdate(server.Address("/files/zarek.exe"));
     server.Serve("/files/zarek.exe", Reply{.body = program, .bytesPerSecond = 4 << 20});

@@ -106,6 +106,8 @@ bool RecordingEnvironment::FolderWritable(const fs::path& folder) {
     return folderWritable && PosixUpdateEnvironment::FolderWritable(folder);
 }
 
+bool RecordingEnvironment::KeepAnswering() { return ++answers < cancelAtAnswer; }
+
 bool RecordingEnvironment::Progress(uint64_t received, int64_t total) {
     progress.emplace_back(received, total);
     return received < cancelAfter;

@@ -2,6 +2,8 @@
 
 #include "update/PosixUpdateEnvironment.h"
 
+#include <climits>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -47,6 +49,7 @@ public:
     void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
     void PostCloseToLoginDialog() override;
     void Warn(const std::string& text) override { warnings.push_back(text); }
+    bool KeepAnswering() override;
     bool Progress(uint64_t received, int64_t total) override;
 
     uint32_t tickCount = 4321;
@@ -54,6 +57,9 @@ public:
     bool folderWritable = true;  // false: the folder counts as read-only
     // Progress reports cancel the download once this many bytes arrived.
     uint64_t cancelAfter = UINT64_MAX;
+    // KeepAnswering cancels from this call on (counted from 1).
+    int cancelAtAnswer = INT32_MAX;
+    int answers = 0;
     // Renames (from name, to name) that fail.
     std::set<std::pair<std::string, std::string>> failingRenames;
 
