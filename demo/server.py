@@ -52,8 +52,11 @@ SAFE_HOST = re.compile(r"^(?:[A-Za-z0-9.\-]+|\[[0-9A-Fa-f:.]+\])(?::\d{1,5})?$")
 class Site:
     """Everything a request needs to know: templates, movies, update mode."""
 
-    def __init__(self, root, movies_dir, update_version, update_exe, update_once=False, update_rate=0):
+    def __init__(self, root, movies_dir, update_version, update_exe, update_once=False, cases=None,
+                 update_rate=0):
         self.root = root
+        # The switches for the client's end-to-end tests (see parse_args).
+        self.cases = cases or {}
         self.movies_dir = movies_dir
         self.update_version = update_version
         self.update_exe = update_exe
@@ -64,6 +67,7 @@ class Site:
         # Bytes per second the executable is sent at (0: as fast as possible).
         self.update_rate = update_rate
         self.update_served = threading.Event()
+        self.remembered_login_used = threading.Event()
         self.style = self._read("style.css")
         self.templates = {}
 
@@ -93,15 +97,27 @@ def shorten(text):
     return text if len(text) <= MAX_SHOWN_CHARS else text[:MAX_SHOWN_CHARS] + "…"
 
 
-def handover_query(server_id, game_address, host, origin="lander"):
+def handover_query(server_id, game_address, host, origin="lander", movie_calls=None):
     """The query of the hand-over address.
 
     The client reads "&serverid=" and "&gameaddress=" and the movie loader
     "&resourceHost=" and "&mainVersion=", each up to the next "&": so none
-    of them may come first or last, and the values are not escaped."""
+    of them may come first or last, and the values are not escaped.
+
+    movie_calls (calls, later calls) hands over the scriptable test movie
+    instead of the game, with the calls it makes at start and a while later
+    (the test movie's simple list form, percent-encoded)."""
+    version, extra = MAIN_VERSION, ""
+    if movie_calls:
+        version = "test"
+        start, later = movie_calls
+        for key, value in (("calls", start), ("laterCalls", later)):
+            if value:
+                extra += "&%s=%s" % (key, urllib.parse.quote(value, safe=":|"))
+        extra += "&laterMs=2500"
     return ("from={}&serverid={}&gameaddress={}&resourceHost=http://{}/res/"
-            "&mainVersion={}&t={}").format(
-                origin, server_id, game_address, host, MAIN_VERSION,
+            "&mainVersion={}{}&t={}").format(
+                origin, server_id, game_address, host, version, extra,
                 int(time.time() * 1000))
 
 
@@ -220,11 +236,31 @@ class Handler(BaseHTTPRequestHandler):
     # -- the lander: login, server list, hand-over --------------------------
 
     def lander(self, query, message=""):
+        cases = self.site.cases
+        if cases.get("lander_missing"):
+            self.not_found()
+            return
+        if cases.get("remembered_login") and not message and not self.site.remembered_login_used.is_set():
+            # A remembered login goes straight on to the game, once: the
+            # client's browser comes back here after the hand-over.
+            self.site.remembered_login_used.set()
+            self.redirect(self.handover_address("17"))
+            return
         adkey = self.first(query, "adkey")
+        extras = ""
+        if cases.get("login_extras"):
+            extras = self.site.template("login_extras.html").substitute(
+                register_html=html.escape("http://%s/services?from=register" % self.host()),
+                password_html=html.escape("http://%s/services?from=password" % self.host()))
         self.send_page(self.site.render(
             "login.html", "Tessary 登录",
             adkey=adkey, adkey_shown=shorten(adkey) if adkey else "无 none",
-            message=message))
+            message=message, extras_html=extras))
+
+    def handover_address(self, server_id):
+        server = SERVERS_BY_ID[server_id]
+        return "http://%s/lander/error?%s" % (self.host(), handover_query(
+            server_id, server[1], self.host(), movie_calls=self.site.cases.get("movie_calls")))
 
     def login(self, form):
         name = self.first(form, "name").strip()
@@ -258,8 +294,7 @@ class Handler(BaseHTTPRequestHandler):
         if server is None:
             self.not_found()
             return
-        self.redirect("http://%s/lander/error?%s" % (self.host(), handover_query(
-            server_id, server[1], self.host())))
+        self.redirect(self.handover_address(server_id))
 
     def handover(self, query):
         address = self.first(query, "gameaddress")
@@ -298,6 +333,9 @@ class Handler(BaseHTTPRequestHandler):
         return self.site.update_version
 
     def update_ini(self, query):
+        if self.site.cases.get("no_update_description"):
+            self.not_found()
+            return
         version = self.announced_version()
         if version is None:
             version = BUILT_IN_VERSION
@@ -435,6 +473,18 @@ def parse_args(argv):
     parser.add_argument("--update-rate", type=int, default=0,
                         help="send the executable at this many bytes per second (default: at once)")
     parser.add_argument("--quiet", action="store_true", help="do not log requests")
+    tests = parser.add_argument_group("cases for the client's end-to-end tests (all off by default)")
+    tests.add_argument("--remembered-login", action="store_true",
+                       help="the login page forwards at once to the hand-over, as a remembered login does")
+    tests.add_argument("--no-update-description", action="store_true",
+                       help="the update description answers 404")
+    tests.add_argument("--login-extras", action="store_true",
+                       help="the login page has target=_blank and window.open links and asks before it is left")
+    tests.add_argument("--lander-missing", action="store_true", help="the login page answers 404")
+    tests.add_argument("--movie-calls", default=None, metavar="CALLS",
+                       help="hand over the test movie, making these calls at start (name:arg|name...)")
+    tests.add_argument("--movie-later-calls", default=None, metavar="CALLS",
+                       help="with the test movie, calls it makes 2.5 seconds after its start")
     args = parser.parse_args(argv)
     if args.update_exe and args.update_version is None:
         parser.error("--update-exe needs --update-version")
@@ -457,7 +507,15 @@ def parse_args(argv):
 
 def main(argv=None):
     args = parse_args(sys.argv[1:] if argv is None else argv)
-    site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once,
+    cases = {
+        "remembered_login": args.remembered_login,
+        "no_update_description": args.no_update_description,
+        "login_extras": args.login_extras,
+        "lander_missing": args.lander_missing,
+        "movie_calls": (args.movie_calls, args.movie_later_calls)
+        if args.movie_calls is not None or args.movie_later_calls is not None else None,
+    }
+    site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once, cases,
                 args.update_rate)
     try:
         server = DemoServer((args.bind, args.port), site, args.quiet)

@@ -228,8 +228,17 @@ void veloraGame::Refresh() {
 }
 
 void veloraGame::ConfirmClose() {
-  if (!window()) return;
-  if (platform_.MessageBox(window(), closePrompt, u"Tessary", MB_YESNO) != IDYES) return;
+  // One close question at a time: the movie keeps calling while it is open,
+  // and a second "disconnection" would stack a second question.
+  if (!window() || closeQuestionOpen_) return;
+  closeQuestionOpen_ = true;
+  const bool leave = platform_.MessageBox(window(), closePrompt, u"Tessary", MB_YESNO) == IDYES;
+  closeQuestionOpen_ = false;
+  if (!leave) {
+    DeliverHeldCalls();
+    return;
+  }
+  heldCalls_.clear();
   if (window() == nullptr) return;  // gone while the question was open
   if (player_) {
     player_->Stop();
@@ -241,6 +250,16 @@ void veloraGame::ConfirmClose() {
     if (Window* skin = login->Owner()) skin->Show(SW_SHOW);
   }
   window()->Destroy();
+}
+
+// The player stays: what the movie said while the question was open happens
+// now, in order. A call that asks the question again holds the rest anew.
+void veloraGame::DeliverHeldCalls() {
+  while (!heldCalls_.empty() && !closeQuestionOpen_ && window()) {
+    const std::u16string request = std::move(heldCalls_.front());
+    heldCalls_.pop_front();
+    game::OnFlashCall(request, *this);
+  }
 }
 
 void veloraGame::ShowDisplaySettings() {
@@ -288,7 +307,14 @@ void veloraGame::OnReadyStateChange(int controlId, std::int32_t) {
 }
 
 void veloraGame::OnFlashCall(int controlId, const std::u16string& request) {
-  if (controlId == kPlayerId) game::OnFlashCall(request, *this);
+  if (controlId != kPlayerId) return;
+  // A reload must not replace the game under the question, nor a window
+  // change move it: calls wait for the answer (and go with a Yes).
+  if (closeQuestionOpen_) {
+    heldCalls_.push_back(request);
+    return;
+  }
+  game::OnFlashCall(request, *this);
 }
 
 void veloraGame::Reload() {

@@ -5,6 +5,7 @@
 // destroys the window but keeps this object for the next entry.
 
 #include <memory>
+#include <deque>
 #include <string>
 
 #include "game/MovieCalls.h"
@@ -86,6 +87,7 @@ class veloraGame final : public platform::WindowHandler, private game::MovieComm
   void OnNcMouseMove(platform::WPARAM wParam, platform::LPARAM lParam);
   platform::LRESULT OnTrayNotify(platform::WPARAM id, platform::LPARAM mouseMessage);
   void ShowDisplaySettings();
+  void DeliverHeldCalls();
   void RunTitleAction(int action);
   platform::Rect FrameArea() const;
 
@@ -99,4 +101,7 @@ class veloraGame final : public platform::WindowHandler, private game::MovieComm
   platform::Platform& platform_;
   game::GameOwner& owner_;
   std::unique_ptr<platform::PlayerControl> player_;
+  // The close question is open: the movie's calls wait for its answer.
+  bool closeQuestionOpen_ = false;
+  std::deque<std::u16string> heldCalls_;
 };

@@ -83,12 +83,7 @@ void CveloraDlg::OnPaint() {
     // Cleared first, so a paint that arrives while this runs does not repeat it.
     firstPaint_ = false;
     ShowLoginPage();
-    checkingForUpdate_ = true;
     CheckForUpdate();
-    checkingForUpdate_ = false;
-    std::vector<std::u16string> completed;
-    completed.swap(completedDuringCheck_);
-    for (const std::u16string& address : completed) OnDocumentComplete(kBrowserId, address);
   }
 }
 
@@ -113,7 +108,20 @@ void CveloraDlg::ShowLoginPage() {
   if (Window* parent = parent_.window()) parent->Show(SW_SHOW);
 }
 
-void CveloraDlg::CheckForUpdate() { updateCheck_(*this); }
+void CveloraDlg::CheckForUpdate() {
+  // The check's message boxes run the event loop, and the loading page may
+  // complete under them. Had the login page followed, a site that forwards
+  // a remembered login would open the game window over a box the player
+  // must answer first. Completions wait for the check; once a new program
+  // has started, the login page is never loaded.
+  checkingForUpdate_ = true;
+  restarting_ = updateCheck_(*this);
+  checkingForUpdate_ = false;
+  std::vector<std::u16string> held;
+  held.swap(heldCompletions_);
+  if (restarting_) return;
+  for (const std::u16string& address : held) OnDocumentComplete(kBrowserId, address);
+}
 
 void CveloraDlg::ShowUpdateProgress(const std::u16string& text) {
   if (!browser_) return;
@@ -138,9 +146,9 @@ bool CveloraDlg::BrowserPreTranslate(const Msg& msg) const {
 }
 
 void CveloraDlg::OnDocumentComplete(int controlId, const std::u16string& address) {
-  if (controlId != kBrowserId || !browser_) return;
+  if (controlId != kBrowserId || !browser_ || restarting_) return;
   if (checkingForUpdate_) {
-    completedDuringCheck_.push_back(address);
+    heldCompletions_.push_back(address);
     return;
   }
   switch (login::ClassifyCompletedAddress(address)) {

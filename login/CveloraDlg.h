@@ -22,8 +22,9 @@ class CveloraDlg final : public platform::WindowHandler, public game::GameOwner 
   // The browser's rectangle in the dialog.
   static constexpr platform::Rect kBrowserRect{45, 30, 655, 366};
 
-  // The self-update check run at the first paint; the default is the real one.
-  using UpdateCheck = std::function<void(CveloraDlg&)>;
+  // The self-update check run at the first paint; the default is the real
+  // one. True when it installed a new program, which is starting.
+  using UpdateCheck = std::function<bool(CveloraDlg&)>;
   // The login address, built afresh at every use; the default reads the
   // promotion key from the user's registry store.
   using LoginAddressSource = std::function<std::u16string()>;
@@ -72,10 +73,11 @@ class CveloraDlg final : public platform::WindowHandler, public game::GameOwner 
   LoginAddressSource loginAddress_;
   platform::ColorRef keyColor_ = 0;
   bool firstPaint_ = false;
-  // While the update check runs the windows keep answering, but pages that
-  // complete meanwhile are handled only after it: the login page waits.
-  bool checkingForUpdate_ = false;
-  std::vector<std::u16string> completedDuringCheck_;
   std::u16string playAddress_;
   std::unique_ptr<platform::BrowserControl> browser_;
+  // Pages completed while the update check (and its message boxes) ran.
+  bool checkingForUpdate_ = false;
+  std::vector<std::u16string> heldCompletions_;
+  // A new program was installed and started; this one only waits to close.
+  bool restarting_ = false;
 };

@@ -57,9 +57,11 @@ class DialogUpdateEnvironment final : public tessary::update::PosixUpdateEnviron
 
 }  // namespace
 
-void RunUpdateCheck(CveloraDlg& dialog) {
+bool RunUpdateCheck(CveloraDlg& dialog) {
   DialogUpdateEnvironment environment(dialog);
-  tessary::update::CheckForUpdate(environment, tessary::update::BuiltInUpdateSettings());
+  const auto outcome = tessary::update::CheckForUpdate(environment, tessary::update::BuiltInUpdateSettings());
+  return outcome == tessary::update::UpdateOutcome::Installed ||
+         outcome == tessary::update::UpdateOutcome::Cancelled;
 }
 
 }  // namespace login

@@ -9,7 +9,8 @@ TESSARY_BUILD_PACKAGES=(
   fonts-wqy-zenhei
 )
 TESSARY_TEST_PACKAGES=(
-  xvfb xauth xdotool openbox trayer xcompmgr imagemagick x11-utils
+  xvfb xauth xdotool openbox trayer xcompmgr imagemagick x11-utils x11-xserver-utils
+  mutter xwayland dbus-daemon
   clang libclang-rt-14-dev minisign
 )
 

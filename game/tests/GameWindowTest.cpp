@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "game/veloraGame.h"
 #include "platform/sim/SimPlatform.h"
 #include "res/Resources.h"
@@ -340,6 +342,42 @@ TEST_F(GameWindowTest, MovieCommandsReachTheWindow) {
   sim.messageBoxAnswers = {IDYES};
   Player().FireFlashCall(u"<invoke name=\"disconnection\"/>");
   EXPECT_FALSE(game->window());
+}
+
+// The movie keeps calling while the close question is open: one question at
+// a time, and the calls wait for the answer.
+TEST_F(GameWindowTest, MovieCallsDuringTheCloseQuestionWaitForTheAnswer) {
+  const std::u16string tips = u"<invoke name=\"setReloadTips\"><arguments><string>Q2</string></arguments></invoke>";
+  const std::u16string reload = u"<invoke name=\"reload\"/>";
+  const std::u16string disconnection = u"<invoke name=\"disconnection\"/>";
+  for (const int answer : {IDNO, IDYES}) {
+    SCOPED_TRACE(answer == IDNO ? "No" : "Yes");
+    Enter();
+    game->window()->KillTimer(1);
+    sim.messageBoxes.clear();
+    bool fired = false;
+    sim.whileMessageBoxOpen = [&] {
+      if (std::exchange(fired, true)) return;
+      Player().FireFlashCall(disconnection);
+      Player().FireFlashCall(reload);
+      Player().FireFlashCall(tips);
+      EXPECT_EQ(sim.messageBoxes.size(), 1u);  // nothing stacked on the question
+      EXPECT_FALSE(Game().timers.count(1));
+    };
+    sim.messageBoxAnswers = {answer, IDNO};
+    Player().FireFlashCall(disconnection);
+    sim.whileMessageBoxOpen = nullptr;
+    if (answer == IDNO) {
+      // Delivered in order: the second question, then the reload and the new text.
+      ASSERT_EQ(sim.messageBoxes.size(), 2u);
+      EXPECT_EQ(sim.messageBoxes[1].text, u"提示:您确定要离开当前游戏吗?");
+      EXPECT_EQ(Game().timers.at(1), 200u);
+      EXPECT_EQ(game->closePrompt, u"Q2");
+    } else {
+      EXPECT_EQ(sim.messageBoxes.size(), 1u);
+      EXPECT_EQ(game->window(), nullptr);
+    }
+  }
 }
 
 TEST_F(GameWindowTest, FrameIsDrawnToTheWorkAreaWhileButtonsFollowTheWidth) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/bgDialog.h"
 #include "login/CveloraDlg.h"
 #include "login/HandOver.h"
@@ -41,8 +43,18 @@ class LoginDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(sim.CreateDialogWindow(WindowSpec{103}, owner));
+    MakeDialog();
+  }
+  void MakeDialog() {
+    dialog.reset();
     dialog = std::make_unique<CveloraDlg>(
-        sim, owner, [this](CveloraDlg&) { ++updateChecks; }, [] { return kLogin; });
+        sim, owner,
+        [this](CveloraDlg&) {
+          ++updateChecks;
+          if (duringCheck) duringCheck();
+          return installs;
+        },
+        [] { return kLogin; });
     ASSERT_TRUE(dialog->Create());
   }
   void Paint() { dialog->window()->Send(WM_PAINT, 0, 0); }
@@ -54,6 +66,9 @@ class LoginDialogTest : public ::testing::Test {
   Owner owner{sim};
   std::unique_ptr<CveloraDlg> dialog;
   int updateChecks = 0;
+  // What happens while the check (and its message boxes) runs, and its answer.
+  std::function<void()> duringCheck;
+  bool installs = false;
 };
 
 TEST_F(LoginDialogTest, InitialisationMakesASeeThroughToolWindowWithItsFrame) {
@@ -85,26 +100,34 @@ TEST_F(LoginDialogTest, FirstPaintShowsTheLoadingPageThenChecksForUpdatesOnce) {
   EXPECT_EQ(Dialog().browsers.size(), 1u);
 }
 
-// Pages that complete while the update check keeps the windows answering
-// are handled after it: the login page waits for the check.
-TEST_F(LoginDialogTest, PagesCompletedDuringTheCheckWaitForIt) {
-  std::vector<size_t> navigationsSeen;
-  dialog = std::make_unique<CveloraDlg>(
-      sim, owner,
-      [&](CveloraDlg& d) {
-        Complete(u"res://zarek.exe/208");
-        Complete(u"http://site/other");
-        d.ShowUpdateProgress(u"50%");
-        navigationsSeen.push_back(Browser().navigations.size());
-      },
-      [] { return kLogin; });
-  ASSERT_TRUE(dialog->Create());
-  Paint();
-  EXPECT_EQ(navigationsSeen, std::vector<size_t>{1});
-  ASSERT_EQ(Browser().navigations.size(), 2u);
-  EXPECT_EQ(Browser().navigations[1], kLogin);
-  Complete(u"res://zarek.exe/208");  // afterwards, at once
-  EXPECT_EQ(Browser().navigations.size(), 3u);
+// The update check's message boxes run the event loop: pages that complete
+// under them wait for the check, and an installed update ends the login
+// page's way altogether.
+TEST_F(LoginDialogTest, PagesCompletedDuringTheUpdateCheckWaitForIt) {
+  for (const bool installed : {false, true}) {
+    SCOPED_TRACE(installed ? "update installed" : "no update");
+    MakeDialog();
+    installs = installed;
+    duringCheck = [&] {
+      Complete(u"res://zarek.exe/208");
+      Complete(u"http://site/error?x&serverid=3&gameaddress=A&y");
+      EXPECT_EQ(Browser().navigations.size(), 1u);
+      EXPECT_FALSE(dialog->GameHasWindow());
+    };
+    Paint();
+    if (installed) {
+      EXPECT_EQ(Browser().navigations.size(), 1u);
+      EXPECT_FALSE(dialog->GameHasWindow());
+      Complete(u"res://zarek.exe/208");  // the program is ending: nothing more
+      EXPECT_EQ(Browser().navigations.size(), 1u);
+    } else {
+      // Delivered in order once the box is answered.
+      ASSERT_GE(Browser().navigations.size(), 2u);
+      EXPECT_EQ(Browser().navigations[1], kLogin);
+      EXPECT_TRUE(dialog->GameHasWindow());
+    }
+    duringCheck = nullptr;
+  }
 }
 
 TEST_F(LoginDialogTest, LoadingPageAddressFollowsTheExecutableName) {

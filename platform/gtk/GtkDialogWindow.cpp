@@ -3,6 +3,7 @@
 #include <gdk/gdkx.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,7 +49,42 @@ struct DragLoop {
   Point start;       // pointer, screen coordinates
   Rect startRect;    // window, screen coordinates
   Point minimum;     // minimum tracking size
+  // The window stays put until the pointer leaves the double-click distance,
+  // so the second press of a double-click never moves it.
+  int slack = 0;
+  bool following = false;
+  // A double-click that arrived during the loop ends it and is delivered after.
+  std::optional<Point> doubleClick;
 };
+
+int DoubleClickDistance() {
+  gint distance = 5;
+  if (GtkSettings* settings = gtk_settings_get_default())
+    g_object_get(settings, "gtk-double-click-distance", &distance, nullptr);
+  return std::max(0, distance);
+}
+
+// The window's container: a GtkFixed that asks for no size of its own. Its
+// children stand at the rectangles the program gives them and never hold
+// the window up, so the smallest size the window manager allows is the
+// program's own (WM_GETMINMAXINFO), not that of the player laid out for
+// the whole work area.
+struct FreeSizeFixed {
+  GtkFixed parent;
+};
+struct FreeSizeFixedClass {
+  GtkFixedClass parent;
+};
+G_DEFINE_TYPE(FreeSizeFixed, free_size_fixed, GTK_TYPE_FIXED)
+
+void FreeSizeFixedPreferred(GtkWidget*, gint* minimum, gint* natural) { *minimum = *natural = 1; }
+
+void free_size_fixed_class_init(FreeSizeFixedClass* klass) {
+  GTK_WIDGET_CLASS(klass)->get_preferred_width = FreeSizeFixedPreferred;
+  GTK_WIDGET_CLASS(klass)->get_preferred_height = FreeSizeFixedPreferred;
+}
+
+void free_size_fixed_init(FreeSizeFixed*) {}
 
 struct TimerData {
   GtkPlatform* platform;
@@ -67,8 +103,15 @@ const char* CursorName(LRESULT hit) {
   }
 }
 
-// The region of pixels whose alpha is not 0, built row by row from runs.
-cairo_region_t* OpaqueRegion(const Surface& image) {
+// Without a compositing manager X shows no partial alpha: the window's
+// shape takes the pixels of at least half alpha, drawn opaque, so a glow
+// over a light desktop is cut at its middle rather than shown as a dark
+// blob over black.
+constexpr std::uint8_t kSolidAlpha = 128;
+
+// The region of pixels whose alpha is at least minimumAlpha, built row by
+// row from runs.
+cairo_region_t* OpaqueRegion(const Surface& image, std::uint8_t minimumAlpha) {
   std::vector<cairo_rectangle_int_t> runs;
   const std::uint8_t* data = image.Data();
   const int stride = image.Stride();
@@ -76,13 +119,40 @@ cairo_region_t* OpaqueRegion(const Surface& image) {
     const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(stride) * y);
     int x = 0;
     while (x < image.Width()) {
-      while (x < image.Width() && (row[x] >> 24) == 0) ++x;
+      while (x < image.Width() && (row[x] >> 24) < minimumAlpha) ++x;
       const int begin = x;
-      while (x < image.Width() && (row[x] >> 24) != 0) ++x;
+      while (x < image.Width() && (row[x] >> 24) >= minimumAlpha) ++x;
       if (x > begin) runs.push_back({begin, y, x - begin, 1});
     }
   }
   return cairo_region_create_rectangles(runs.data(), static_cast<int>(runs.size()));
+}
+
+// The image as an X server without a compositor shows it: pixels of at
+// least half alpha opaque with their own colour, the others cleared.
+std::unique_ptr<Surface> SolidCopy(const Surface& image) {
+  auto solid = Surface::Create(image.Width(), image.Height());
+  if (!solid) return nullptr;
+  solid->CopyFrom(image);
+  cairo_surface_flush(solid->CairoSurface());
+  std::uint8_t* data = cairo_image_surface_get_data(solid->CairoSurface());
+  const int stride = solid->Stride();
+  for (int y = 0; y < solid->Height(); ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::size_t>(stride) * y);
+    for (int x = 0; x < solid->Width(); ++x) {
+      const std::uint32_t pixel = row[x];
+      const std::uint32_t alpha = pixel >> 24;
+      if (alpha < kSolidAlpha) {
+        row[x] = 0;
+        continue;
+      }
+      // Premultiplied channels back to their own colour.
+      auto channel = [&](int shift) { return std::min<std::uint32_t>(255, (((pixel >> shift) & 0xFF) * 255 + alpha / 2) / alpha); };
+      row[x] = 0xFF000000u | (channel(16) << 16) | (channel(8) << 8) | channel(0);
+    }
+  }
+  cairo_surface_mark_dirty(solid->CairoSurface());
+  return solid;
 }
 
 // Whether an XEmbed notification area (a system tray) runs on this screen:
@@ -105,6 +175,7 @@ struct GtkDialogWindow::Impl {
   std::map<UINT, GtkStatusIcon*> trayIcons;
   std::vector<std::pair<GtkWidget*, Rect>> controls;
   std::unique_ptr<Surface> layered;
+  std::unique_ptr<Surface> layeredSolid;  // what shows without a compositor
   std::uint8_t layeredAlpha = 255;
   std::optional<ColorRef> colorKey;
   std::unique_ptr<Surface> surface;
@@ -115,6 +186,7 @@ struct GtkDialogWindow::Impl {
   const char* cursorName = "default";
   bool buttonDown = false;
   Point pressPoint;  // screen coordinates of the last left-button press
+  std::optional<Point> pointer;  // where the handler last saw the pointer
   DragLoop* drag = nullptr;
   // The place and size the program last asked for, until a configure event
   // reports it (events older than the request describe the window before it).
@@ -129,7 +201,11 @@ struct GtkWindowEvents {
     GtkDialogWindow::Impl& impl = *self->impl_;
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    if (impl.layered) {
+    if (impl.layered && !self->platform_.IsComposited()) {
+      if (!impl.layeredSolid) impl.layeredSolid = SolidCopy(*impl.layered);
+      if (impl.layeredSolid) cairo_set_source_surface(cr, impl.layeredSolid->CairoSurface(), 0, 0);
+      cairo_paint(cr);
+    } else if (impl.layered) {
       cairo_set_source_surface(cr, impl.layered->CairoSurface(), 0, 0);
       cairo_paint_with_alpha(cr, impl.layeredAlpha / 255.0);
     } else {
@@ -205,6 +281,15 @@ struct GtkWindowEvents {
 
   static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto* self = static_cast<GtkDialogWindow*>(data);
+    constexpr auto kManagerStates = GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_MAXIMIZED;
+    if ((event->changed_mask & kManagerStates) && !(event->new_window_state & kManagerStates)) {
+      // Out of the window manager's full-screen state: the place the program
+      // asked for meanwhile is asked for again (mutter restored its own).
+      // GTK would not repeat a request it made already: the X window is asked directly.
+      GdkWindow* gdk = gtk_widget_get_window(self->window_);
+      if (const auto& r = self->impl_->requested; r && gdk)
+        gdk_window_move_resize(gdk, r->left, r->top, r->Width(), r->Height());
+    }
     if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
     const bool minimized = event->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
     if (minimized == self->minimized_) return FALSE;
@@ -255,10 +340,39 @@ struct GtkWindowEvents {
     return {static_cast<int>(rootX) - self->impl_->rect.left, static_cast<int>(rootY) - self->impl_->rect.top};
   }
 
+  static void SendDoubleClick(GtkDialogWindow* self, int rx, int ry) {
+    const LRESULT hit = HitTest(self, rx, ry);
+    if (self->destroyed_) return;
+    const Point client = ClientPoint(self, rx, ry);
+    if (hit == HTCLIENT)
+      self->Send(WM_LBUTTONDBLCLK, 1, MakePointParam(client.x, client.y));
+    else
+      self->Send(WM_NCLBUTTONDBLCLK, static_cast<WPARAM>(hit), MakePointParam(rx, ry));
+  }
+
   static gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer data) {
     auto* self = static_cast<GtkDialogWindow*>(data);
     if (event->button != 1 && event->button != 3) return FALSE;
     const int rx = static_cast<int>(event->x_root), ry = static_cast<int>(event->y_root);
+    if (event->type == GDK_2BUTTON_PRESS) {
+      // The second press already started a move loop: it ends, and the
+      // double-click follows once it has.
+      if (DragLoop* drag = self->impl_->drag) {
+        drag->doubleClick = Point{rx, ry};
+        g_main_loop_quit(drag->loop);
+      } else if (event->button == 1) {
+        SendDoubleClick(self, rx, ry);
+      }
+      return TRUE;
+    }
+    if (event->type != GDK_BUTTON_PRESS) return TRUE;
+    // A press is judged where it happens: a window that appeared under a
+    // still pointer has seen no motion yet, so the handler hears of the
+    // pointer's place first.
+    if (self->impl_->pointer != Point{rx, ry}) {
+      SendMouseMove(self, rx, ry);
+      if (self->destroyed_) return TRUE;
+    }
     const LRESULT hit = HitTest(self, rx, ry);
     if (self->destroyed_) return TRUE;
     const Point client = ClientPoint(self, event->x_root, event->y_root);
@@ -266,14 +380,6 @@ struct GtkWindowEvents {
       if (hit == HTCLIENT) self->Send(WM_RBUTTONDOWN, 0, MakePointParam(client.x, client.y));
       return TRUE;
     }
-    if (event->type == GDK_2BUTTON_PRESS) {
-      if (hit == HTCLIENT)
-        self->Send(WM_LBUTTONDBLCLK, 1, MakePointParam(client.x, client.y));
-      else
-        self->Send(WM_NCLBUTTONDBLCLK, static_cast<WPARAM>(hit), MakePointParam(rx, ry));
-      return TRUE;
-    }
-    if (event->type != GDK_BUTTON_PRESS) return TRUE;
     // A click may raise this window over the windows it owns; keep them on top.
     self->platform_.RaiseOwnedWindows(self);
     self->impl_->buttonDown = true;
@@ -305,6 +411,7 @@ struct GtkWindowEvents {
   }
 
   static void SendMouseMove(GtkDialogWindow* self, int rx, int ry) {
+    self->impl_->pointer = Point{rx, ry};
     const LRESULT hit = HitTest(self, rx, ry);
     if (self->destroyed_) return;
     self->Send(WM_SETCURSOR, 0, static_cast<LPARAM>((static_cast<std::uint32_t>(WM_MOUSEMOVE) << 16) |
@@ -329,8 +436,12 @@ struct GtkWindowEvents {
     return TRUE;
   }
 
-  static void FollowPointer(GtkDialogWindow* self, const DragLoop& drag, int rx, int ry) {
+  static void FollowPointer(GtkDialogWindow* self, DragLoop& drag, int rx, int ry) {
     const int dx = rx - drag.start.x, dy = ry - drag.start.y;
+    if (!drag.following) {
+      if (std::abs(dx) <= drag.slack && std::abs(dy) <= drag.slack) return;
+      drag.following = true;
+    }
     Rect r = drag.startRect;
     switch (drag.hit) {
       case HTCAPTION: r = r.Offset(dx, dy); break;
@@ -358,6 +469,37 @@ struct GtkWindowEvents {
     // the focused widget.
     Msg msg{self, self, WM_KEYDOWN, VirtualKeyOf(event->keyval), 0};
     return WalkPreTranslate(msg) ? TRUE : FALSE;
+  }
+
+  // The program maximises its windows itself, by placing them: a window
+  // manager that maximised one on its own (mutter does so with a window
+  // that fills the work area) would refuse the program's restore. The
+  // window manager is told the window has no maximise of its own.
+  static void OnRealize(GtkWidget* widget, gpointer) {
+    if (GdkWindow* gdk = gtk_widget_get_window(widget))
+      gdk_window_set_functions(gdk, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_RESIZE | GDK_FUNC_MINIMIZE |
+                                                               GDK_FUNC_CLOSE));
+  }
+
+  // The window manager's own resizes (its edge handles, the keyboard) keep
+  // to the handler's minimum tracking size, as the program's drags do.
+  static void OfferMinimumSize(GtkDialogWindow* self) {
+    MINMAXINFO limits{};
+    self->Send(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    if (self->destroyed_ || (limits.ptMinTrackSize.x <= 1 && limits.ptMinTrackSize.y <= 1)) return;
+    GdkGeometry geometry{};
+    geometry.min_width = std::max(1, limits.ptMinTrackSize.x);
+    geometry.min_height = std::max(1, limits.ptMinTrackSize.y);
+    gtk_window_set_geometry_hints(GTK_WINDOW(self->window_), nullptr, &geometry, GDK_HINT_MIN_SIZE);
+  }
+
+  // A compositing manager that starts or ends changes what the windows'
+  // shapes must cut.
+  static void OnCompositedChanged(GdkScreen*, gpointer data) {
+    auto* self = static_cast<GtkDialogWindow*>(data);
+    if (self->destroyed_) return;
+    self->UpdateShape();
+    gtk_widget_queue_draw(self->window_);
   }
 
   static gboolean OnTimer(gpointer data) {
@@ -398,12 +540,13 @@ GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, 
                                  GTK_WINDOW(static_cast<GtkDialogWindow*>(owner_)->Toplevel()));
   }
   SetExStyle(exStyle_);
-  fixed_ = GTK_FIXED(gtk_fixed_new());
+  fixed_ = GTK_FIXED(g_object_new(free_size_fixed_get_type(), nullptr));
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(fixed_));
   gtk_widget_show(GTK_WIDGET(fixed_));
   gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK |
                                      GDK_BUTTON_RELEASE_MASK | GDK_KEY_PRESS_MASK |
                                      GDK_STRUCTURE_MASK | GDK_FOCUS_CHANGE_MASK);
+  g_signal_connect(window_, "realize", G_CALLBACK(GtkWindowEvents::OnRealize), this);
   g_signal_connect(window_, "draw", G_CALLBACK(GtkWindowEvents::OnDraw), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(GtkWindowEvents::OnConfigure), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(GtkWindowEvents::OnWindowState), this);
@@ -414,6 +557,8 @@ GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, 
   g_signal_connect(window_, "button-release-event", G_CALLBACK(GtkWindowEvents::OnButtonRelease), this);
   g_signal_connect(window_, "motion-notify-event", G_CALLBACK(GtkWindowEvents::OnMotion), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(GtkWindowEvents::OnKeyPress), this);
+  g_signal_connect(gtk_widget_get_screen(window_), "composited-changed",
+                   G_CALLBACK(GtkWindowEvents::OnCompositedChanged), this);
 
   // The template decides the first size; it stands at its owner's top-left.
   int width = 1, height = 1;
@@ -445,6 +590,7 @@ GtkDialogWindow::~GtkDialogWindow() {
   for (auto& [id, icon] : impl_->trayIcons) g_object_unref(icon);
   platform_.Unregister(this);
   if (window_) {
+    g_signal_handlers_disconnect_by_data(gtk_widget_get_screen(window_), this);
     g_signal_handlers_disconnect_by_data(window_, this);
     gtk_widget_destroy(window_);
     g_object_unref(window_);
@@ -505,6 +651,7 @@ LRESULT GtkDialogWindow::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
       drag.start = PointFromParam(lParam);
       drag.startRect = impl_->rect;
       drag.minimum = {std::max(1, limits.ptMinTrackSize.x), std::max(1, limits.ptMinTrackSize.y)};
+      drag.slack = DoubleClickDistance();
       GdkCursor* cursor = gdk_cursor_new_from_name(gdk_display_get_default(), CursorName(hit));
       if (gdk_seat_grab(seat, gdk, GDK_SEAT_CAPABILITY_ALL_POINTING, FALSE, cursor, nullptr, nullptr,
                         nullptr) != GDK_GRAB_SUCCESS) {
@@ -527,6 +674,7 @@ LRESULT GtkDialogWindow::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
         // The pointer's position after the loop arrives as a mouse move.
         const Point p = platform_.CursorPos();
         GtkWindowEvents::SendMouseMove(this, p.x, p.y);
+        if (drag.doubleClick && !destroyed_) GtkWindowEvents::SendDoubleClick(this, drag.doubleClick->x, drag.doubleClick->y);
       }
       return 0;
     }
@@ -568,6 +716,8 @@ void GtkDialogWindow::Show(int showCommand) {
     default: {
       const bool wasVisible = gtk_widget_get_visible(window_);
       if (!wasVisible) {
+        GtkWindowEvents::OfferMinimumSize(this);
+        if (destroyed_) return;
         gtk_window_move(GTK_WINDOW(window_), impl_->rect.left, impl_->rect.top);
         impl_->needsPaint = true;
         gtk_widget_show(window_);
@@ -575,6 +725,7 @@ void GtkDialogWindow::Show(int showCommand) {
       }
       if (showCommand == SW_RESTORE) gtk_window_present(GTK_WINDOW(window_));
       platform_.RaiseOwnedWindows(this);
+      platform_.RaiseMessageBoxes();
       return;
     }
   }
@@ -598,6 +749,14 @@ void GtkDialogWindow::MoveWindow(int x, int y, int width, int height, bool /*rep
   impl_->rect = {x, y, x + width, y + height};
   impl_->requested = impl_->rect;
   impl_->requestedAt = g_get_monotonic_time();
+  // A window that fills the screen is taken for a full-screen one by some
+  // window managers (mutter), which then hold it at that size. The program
+  // never asks for that state: its own place and size stand.
+  if (GdkWindow* gdk = gtk_widget_get_window(window_)) {
+    const GdkWindowState state = gdk_window_get_state(gdk);
+    if (state & GDK_WINDOW_STATE_FULLSCREEN) gtk_window_unfullscreen(GTK_WINDOW(window_));
+    if (state & GDK_WINDOW_STATE_MAXIMIZED) gtk_window_unmaximize(GTK_WINDOW(window_));
+  }
   gtk_window_move(GTK_WINDOW(window_), x, y);
   if (old.Width() != width || old.Height() != height) {
     // GTK takes the children's size requests as the window's minimum size, so
@@ -669,6 +828,7 @@ bool GtkDialogWindow::UpdateLayered(const Surface& image, std::uint8_t constantA
     impl_->layered = Surface::Create(image.Width(), image.Height());
   if (!impl_->layered) return false;
   impl_->layered->CopyFrom(image);
+  impl_->layeredSolid.reset();
   impl_->layeredAlpha = constantAlpha;
   const Rect r = impl_->rect;
   if (r.Width() != image.Width() || r.Height() != image.Height()) {
@@ -692,8 +852,9 @@ void GtkDialogWindow::SetColorKey(ColorRef key) {
 
 void GtkDialogWindow::UpdateShape() {
   cairo_region_t* region = nullptr;
+  const bool composited = platform_.IsComposited();
   if (impl_->layered) {
-    region = OpaqueRegion(*impl_->layered);
+    region = OpaqueRegion(*impl_->layered, composited ? 1 : kSolidAlpha);
   } else if (impl_->colorKey) {
     // Only the controls and the static bitmaps are seen and take input; the
     // rest of a colour-keyed window belongs to the window below.
@@ -711,7 +872,7 @@ void GtkDialogWindow::UpdateShape() {
   gtk_widget_input_shape_combine_region(window_, region);
   // Without a compositing manager X shows alpha as black, so the window's
   // own shape is cut too.
-  gtk_widget_shape_combine_region(window_, platform_.IsComposited() ? nullptr : region);
+  gtk_widget_shape_combine_region(window_, composited ? nullptr : region);
   if (region) cairo_region_destroy(region);
 }
 

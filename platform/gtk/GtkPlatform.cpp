@@ -155,7 +155,9 @@ int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std
     gtk_label_set_ellipsize(GTK_LABEL(it->data), PANGO_ELLIPSIZE_END);
   }
   g_list_free(labels);
+  openBoxes_.push_back(dialog);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  openBoxes_.erase(std::remove(openBoxes_.begin(), openBoxes_.end(), dialog), openBoxes_.end());
   gtk_widget_destroy(dialog);
   if (yesNo) return response == GTK_RESPONSE_YES ? IDYES : IDNO;
   return IDOK;
@@ -246,6 +248,11 @@ void GtkPlatform::RaiseOwnedWindows(const GtkDialogWindow* owner) {
       RaiseOwnedWindows(w);
     }
   }
+}
+
+void GtkPlatform::RaiseMessageBoxes() {
+  for (GtkWidget* box : openBoxes_)
+    if (GdkWindow* gdk = gtk_widget_get_window(box)) gdk_window_raise(gdk);
 }
 
 GdkPixbuf* GtkPlatform::IconPixbuf(int iconResource) {

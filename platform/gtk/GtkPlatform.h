@@ -47,6 +47,9 @@ class GtkPlatform final : public Platform {
   // Keeps owned windows above their owner after it was shown or raised.
   void RaiseOwnedWindows(const GtkDialogWindow* owner);
   GdkPixbuf* IconPixbuf(int iconResource);
+  // An open message box stays above every window of the program: a window
+  // shown under it must not hide the box its modal grab waits on.
+  void RaiseMessageBoxes();
 
  private:
   static gboolean DeliverPosted(gpointer self);
@@ -67,6 +70,7 @@ class GtkPlatform final : public Platform {
   GMainLoop* modalLoop_ = nullptr;
   int modalResult_ = 0;
   GdkPixbuf* icon_ = nullptr;
+  std::vector<GtkWidget*> openBoxes_;
 };
 
 }  // namespace platform::gtk

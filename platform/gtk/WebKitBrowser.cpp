@@ -8,8 +8,10 @@
 #include <string>
 #include <utility>
 
+#include "platform/BrowserPages.h"
 #include "platform/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/WebContext.h"
 
 namespace platform::gtk {
@@ -84,8 +86,11 @@ struct WebKitBrowser::State : std::enable_shared_from_this<WebKitBrowser::State>
   std::uint64_t generation = 0;
   BodyReport body = BodyReport::Unknown;
   // The main-frame load that is finishing has failed: its own completion is
-  // not reported (an error page, when WebKit shows one, reports itself).
+  // not reported (the page shown in its place reports itself).
   bool loadFailed = false;
+  // The main page the server answered "not found" for, refused so that the
+  // program's own page shows in its place.
+  std::string notFoundAddress;
 
   void QueueCompletion(std::string address);
 };
@@ -141,9 +146,65 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
   }
 }
 
-gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
-  static_cast<State*>(data)->loadFailed = true;
-  return FALSE;  // WebKit's own error page, which completes on its own
+// A page that cannot be loaded shows the program's own page in its place,
+// in the player's language, under the failed address (so it completes with
+// that address, as WebKit's own error page did).
+gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* failingUri, GError* error, gpointer data) {
+  auto* state = static_cast<State*>(data);
+  state->loadFailed = true;
+  const std::string address = failingUri ? failingUri : "";
+  const bool refusedAsMissing = !state->notFoundAddress.empty() && state->notFoundAddress == address;
+  state->notFoundAddress.clear();
+  LoadFailure failure = LoadFailure::NoConnection;
+  if (refusedAsMissing || g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST)) {
+    failure = LoadFailure::NotFound;
+  } else if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+             error->domain == WEBKIT_POLICY_ERROR || error->domain == WEBKIT_PLUGIN_ERROR ||
+             error->domain == WEBKIT_DOWNLOAD_ERROR) {
+    return FALSE;  // another load took over, or nothing was meant to show
+  }
+  webkit_web_view_load_alternate_html(view, LoadFailurePage(failure, address).c_str(), address.c_str(), nullptr);
+  return TRUE;
+}
+
+std::string RequestAddress(WebKitNavigationAction* action) {
+  WebKitURIRequest* request = action ? webkit_navigation_action_get_request(action) : nullptr;
+  const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+  return uri ? uri : "";
+}
+
+// Links that open a new window (target="_blank", window.open) go to the
+// user's default browser, as the skin's link buttons do; only web addresses
+// leave the program, anything else is dropped.
+void OpenOutside(State& state, const std::string& address) {
+  if (IsWebAddress(address) && state.site && !state.widgetGone) state.site->OpenWebPage(address);
+}
+
+GtkWidget* OnCreateWindow(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
+  OpenOutside(*static_cast<State*>(data), RequestAddress(action));
+  return nullptr;  // no window of the program's own
+}
+
+gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data) {
+  auto* state = static_cast<State*>(data);
+  if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    OpenOutside(*state, RequestAddress(webkit_navigation_policy_decision_get_navigation_action(
+                            WEBKIT_NAVIGATION_POLICY_DECISION(decision))));
+    webkit_policy_decision_ignore(decision);
+    return TRUE;
+  }
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    WebKitURIResponse* answer = webkit_response_policy_decision_get_response(response);
+    const guint status = answer ? webkit_uri_response_get_status_code(answer) : 0;
+    if (webkit_response_policy_decision_is_main_frame_main_resource(response) && (status == 404 || status == 410)) {
+      const char* uri = webkit_uri_response_get_uri(answer);
+      state->notFoundAddress = uri ? uri : "";
+      webkit_policy_decision_ignore(decision);
+      return TRUE;
+    }
+  }
+  return FALSE;  // WebKit's own decision
 }
 
 void OnFrameLoaded(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
@@ -159,19 +220,52 @@ void OnFrameLoaded(WebKitUserContentManager*, WebKitJavascriptResult* result, gp
   }
 }
 
-// The browser answers "leave" to every leave-page question itself: a page
-// may ask through handlers that clearing onbeforeunload does not remove, and
-// a hidden browser must never wait on a question nobody sees. For the same
-// reason a message, confirmation or prompt of a page that is not on screen
-// is closed at once (OK, Cancel, no text): WebKit shows it inside the view,
-// and until it is answered the page's process loads nothing else. A page on
-// screen shows its questions as usual.
-gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer) {
+// A leave-page question waiting for the player's answer.
+struct PendingLeaveQuestion {
+  std::weak_ptr<State> state;
+  WebKitScriptDialog* dialog;
+};
+
+// Asked from the main loop: the message box runs the event loop, which must
+// not happen inside WebKit's signal emission. The page waits meanwhile.
+gboolean AskLeaveQuestion(gpointer data) {
+  auto* pending = static_cast<PendingLeaveQuestion*>(data);
+  bool leave = true;
+  if (auto state = pending->state.lock();
+      state && !state->widgetGone && state->site && gtk_widget_get_mapped(GTK_WIDGET(state->view)))
+    leave = state->site->AskToLeavePage();
+  webkit_script_dialog_confirm_set_confirmed(pending->dialog, leave);
+  webkit_script_dialog_close(pending->dialog);
+  return G_SOURCE_REMOVE;
+}
+
+void FreeLeaveQuestion(gpointer data) {
+  auto* pending = static_cast<PendingLeaveQuestion*>(data);
+  webkit_script_dialog_unref(pending->dialog);
+  delete pending;
+}
+
+// A page on screen asks its leave-page questions of the player, in the
+// program's own box, as a browser does. A hidden page is answered "leave"
+// at once: the login dialog's hand-over and a reload of the game move the
+// hidden browser on, and it must never wait on a question nobody sees. For
+// the same reason a message, confirmation or prompt of a page that is not
+// on screen is closed at once (OK, Cancel, no text): WebKit shows it inside
+// the view, and until it is answered the page's process loads nothing else.
+// A page on screen shows those as usual.
+gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer data) {
+  auto* state = static_cast<State*>(data);
+  const bool onScreen = gtk_widget_get_mapped(GTK_WIDGET(view));
   if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
-    webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+    if (!onScreen || !state->site) {
+      webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+      return TRUE;
+    }
+    auto* pending = new PendingLeaveQuestion{state->weak_from_this(), webkit_script_dialog_ref(dialog)};
+    g_idle_add_full(G_PRIORITY_DEFAULT, AskLeaveQuestion, pending, FreeLeaveQuestion);
     return TRUE;
   }
-  if (gtk_widget_get_mapped(GTK_WIDGET(view))) return FALSE;
+  if (onScreen) return FALSE;
   if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_CONFIRM) {
     webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
   }
@@ -267,6 +361,8 @@ WebKitBrowser::WebKitBrowser(std::unique_ptr<BrowserSite> site, int controlId, c
   g_signal_connect(state.view, "load-changed", G_CALLBACK(OnLoadChanged), &state);
   g_signal_connect(state.view, "load-failed", G_CALLBACK(OnLoadFailed), &state);
   g_signal_connect(state.view, "script-dialog", G_CALLBACK(OnScriptDialog), &state);
+  g_signal_connect(state.view, "create", G_CALLBACK(OnCreateWindow), &state);
+  g_signal_connect(state.view, "decide-policy", G_CALLBACK(OnDecidePolicy), &state);
   g_signal_connect(state.view, "destroy", G_CALLBACK(OnWidgetDestroyed), &state);
   for (const char* signal : {"key-press-event", "key-release-event", "button-press-event", "button-release-event",
                              "motion-notify-event"}) {
@@ -325,6 +421,12 @@ class DialogBrowserSite final : public BrowserSite {
 
   bool PreTranslate(BrowserControl& control, const GdkEvent* event) override {
     return PreTranslateControlEvent(window_, static_cast<const BrowserControl*>(&control), BrowserPreTranslate, event);
+  }
+
+  void OpenWebPage(const std::string& address) override { window_.platform().OpenWebPage(FromUtf8(address)); }
+
+  bool AskToLeavePage() override {
+    return window_.platform().MessageBox(&window_, kLeavePageQuestion, u"Tessary", MB_YESNO) == IDYES;
   }
 
  private:

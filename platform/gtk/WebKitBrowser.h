@@ -2,10 +2,13 @@
 // The browser control of the GTK backend: a WebKitWebView standing in a
 // window at a rectangle. It reports a completed document for the top-level
 // page and for every frame, each with its own address, frames first, as the
-// system browser control does; answers "leave" to every leave-page question
-// on its own and closes the messages of a page that is not on screen, so a
-// hidden browser can always move on; and sends key and mouse input through
-// the run loop's pre-translation first.
+// system browser control does. A page on screen asks its leave-page
+// questions of the player in the program's own message box; a hidden page
+// is answered "leave" and its messages are closed, so a hidden browser can
+// always move on. Links that open a new window go to the user's default
+// browser (web addresses only). A page that cannot be loaded is replaced by
+// the program's own page saying why. Key and mouse input passes the run
+// loop's pre-translation first.
 //
 // Completions are delivered from the main loop, one per dispatch, in the
 // order WebKit reported them; the window's handler may navigate, hide or
@@ -35,6 +38,10 @@ class BrowserSite {
   // Offers an input event of the browser's widget to the run loop's
   // pre-translation; true when it was swallowed.
   virtual bool PreTranslate(BrowserControl& control, const GdkEvent* event) = 0;
+  // Opens a web address in the user's default browser.
+  virtual void OpenWebPage(const std::string& address) = 0;
+  // Asks the player whether to leave the page on screen; true to leave.
+  virtual bool AskToLeavePage() = 0;
 };
 
 class WebKitBrowser final : public BrowserControl {

@@ -238,6 +238,7 @@ int SimPlatform::MessageBox(Window* owner, const std::u16string& text, const std
                             UINT type) {
   messageBoxes.push_back({owner, text, caption, type});
   log.push_back("MessageBox " + ToUtf8(caption) + "|" + ToUtf8(text));
+  if (whileMessageBoxOpen) whileMessageBoxOpen();
   if (!messageBoxAnswers.empty()) {
     const int answer = messageBoxAnswers.front();
     messageBoxAnswers.pop_front();

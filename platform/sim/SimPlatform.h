@@ -4,6 +4,7 @@
 // platform call is recorded so that tests can check what the program did.
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <memory>
@@ -151,6 +152,8 @@ class SimPlatform final : public Platform {
   std::uint32_t tickCount = 123456;
   std::filesystem::path executablePath = "/opt/tessary/zarek.exe";
   std::deque<int> messageBoxAnswers;  // answers in order; IDOK / IDNO when empty
+  // Runs while a box is open, as the event loop does under a real one.
+  std::function<void()> whileMessageBoxOpen;
   bool startProgramSucceeds = true;
   // Image resources that load as if missing or undecodable.
   std::set<int> brokenResources;

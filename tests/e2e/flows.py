@@ -44,15 +44,20 @@ class Client:
         return h.wait_for(lambda: predicate(self.browser()), timeout, 0.2, what)
 
 
-def start_to_login_page(desk, timeout=60):
+def start_to_login_page(desk, timeout=60, extra_env=None):
     """Starts the client and waits for the demo login page in the skin."""
+    return start_to_login_page_or(desk, looks.is_login_page, "the demo login page", timeout, extra_env)
+
+
+def start_to_login_page_or(desk, page, what, timeout=60, extra_env=None):
+    """Starts the client and waits for a page in the login browser."""
     c = Client(desk)
-    desk.start_client()
+    desk.start_client(extra_env)
     skins = h.wait_for(lambda: desk.window_named("Tessary"), 30, what='the skin window "Tessary"')
     c.skin = skins[0]
     c.login = h.wait_for(lambda: [w for w in desk.client_windows() if w != c.skin], 15,
                          what="the login dialog")[0]
-    c.wait_browser(looks.is_login_page, timeout, "the demo login page")
+    c.wait_browser(page, timeout, what)
     return c
 
 

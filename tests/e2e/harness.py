@@ -3,7 +3,10 @@
 A test builds one Desktop: a private X server (Xvfb on a free display among
 :60-:69, black root, 1920 x 1080), the openbox window manager (minimise,
 moves, _NET_WORKAREA), optionally xcompmgr and trayer, and the demo site on
-the loopback port that the build's host names point at. The client runs in
+the loopback port that the build's host names point at. The "mutter"
+desktop stands in for a GNOME Wayland session instead: a private session
+bus and GNOME's compositor, headless, whose XWayland is the X server (its
+root window cannot be read: look at windows one by one). The client runs in
 a temporary home of its own (registry store, WebKit caches, current folder
 for the self-update files).
 
@@ -291,7 +294,18 @@ class GatedProxy:
 class Desktop:
     """Xvfb, a window manager, the demo site and the client, torn down together."""
 
-    def __init__(self, name, zarek, movies, port, compositor=False, tray=False, hold=()):
+    DESKTOPS = ("openbox", "composited", "mutter")
+
+    def __init__(self, name, zarek, movies, port, compositor=False, tray=False, hold=(), desktop="openbox",
+                 demo_args=()):
+        if desktop not in self.DESKTOPS:
+            raise Failure("unknown desktop " + desktop)
+        self.desktop = "composited" if compositor and desktop == "openbox" else desktop
+        compositor = self.desktop == "composited"
+        self.demo_args = list(demo_args)
+        self.xauthority = None
+        self.wayland_display = None
+        self.bus_address = None
         self.name = name
         self.zarek = zarek
         self.movies = movies
@@ -313,8 +327,11 @@ class Desktop:
     # -- context management
     def __enter__(self):
         try:
-            self._start_x()
-            self._start_wm()
+            if self.desktop == "mutter":
+                self._start_mutter()
+            else:
+                self._start_x()
+                self._start_wm()
             if self.compositor:
                 self._spawn("xcompmgr", ["xcompmgr"])
                 time.sleep(0.3)
@@ -341,8 +358,17 @@ class Desktop:
         env = dict(os.environ)
         if self.display:
             env["DISPLAY"] = self.display
+        elif self.desktop == "mutter":
+            env.pop("DISPLAY", None)  # mutter must not take a display of the test run's for its own
+        # The client chooses X11 itself, also where a Wayland display is set.
         env.pop("WAYLAND_DISPLAY", None)
-        env["GDK_BACKEND"] = "x11"
+        env.pop("GDK_BACKEND", None)
+        if self.wayland_display:
+            env["WAYLAND_DISPLAY"] = self.wayland_display
+        if self.xauthority:
+            env["XAUTHORITY"] = self.xauthority
+        if self.bus_address:
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
         env["NO_AT_BRIDGE"] = "1"
         env["HOME"] = self.home
         env["XDG_CONFIG_HOME"] = os.path.join(self.home, ".config")
@@ -370,6 +396,42 @@ class Desktop:
             self.display = None
             self._stop(proc)
         raise Failure("no free X display among :60-:69")
+
+    def _start_mutter(self):
+        """GNOME's compositor, headless, on a private session bus; its
+        XWayland becomes the desktop's X display."""
+        for tool in ("mutter", "dbus-daemon", "Xwayland"):
+            if shutil.which(tool) is None:
+                raise Skip("missing tool: " + tool)
+        # XWayland puts its socket there and refuses a folder others cannot write.
+        if os.path.isdir("/tmp/.X11-unix") and os.stat("/tmp/.X11-unix").st_mode & 0o1777 != 0o1777:
+            try:
+                os.chmod("/tmp/.X11-unix", 0o1777)
+            except OSError:
+                raise Skip("/tmp/.X11-unix is not writable for XWayland")
+        bus = self._spawn("dbus-daemon", ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.bus_address = bus.stdout.readline().strip()
+        if not self.bus_address:
+            raise Failure("the session bus did not start")
+        self.wayland_display = "tessary-e2e-%d" % os.getpid()
+        log_path = os.path.join(self.home, "mutter.log")
+        self._spawn("mutter", ["mutter", "--headless", "--wayland",
+                               "--wayland-display=" + self.wayland_display,
+                               "--virtual-monitor", "%dx%d" % (SCREEN_W, SCREEN_H)],
+                    stdout=open(log_path, "w"), stderr=subprocess.STDOUT)
+
+        def xwayland_ready():
+            with open(log_path, errors="replace") as f:
+                m = re.search(r"Using public X11 display (:\d+)", f.read())
+            auth = [n for n in os.listdir(self.home) if n.startswith(".mutter-Xwaylandauth.")]
+            if not m or not auth:
+                return False
+            self.display = m.group(1)
+            self.xauthority = os.path.join(self.home, auth[0])
+            return subprocess.run(["xwininfo", "-root"], env=self.env(), capture_output=True).returncode == 0
+        wait_for(xwayland_ready, 30, 0.2, "mutter's XWayland display")
+        log("mutter on wayland display", self.wayland_display, "with XWayland on", self.display)
 
     def _start_wm(self):
         self._spawn("openbox", ["openbox", "--sm-disable"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -407,7 +469,7 @@ class Desktop:
         free port behind a GatedProxy that takes the build's port."""
         demo = os.path.join(SOURCE_ROOT, "demo", "server.py")
         port = 0 if self.hold else self.port
-        argv = [sys.executable, demo, "--port", str(port)]
+        argv = [sys.executable, demo, "--port", str(port)] + self.demo_args
         if self.movies and os.path.isdir(self.movies):
             argv += ["--movies", self.movies]
         end = time.monotonic() + 30
@@ -442,11 +504,52 @@ class Desktop:
         self.procs.remove(("demo site", proc))
         raise Failure(errors.read().strip()[-300:])
 
-    def start_client(self):
-        self.client = self._spawn("zarek.exe", [self.zarek], cwd=self.home,
+    def restart_demo(self, demo_args):
+        """Serves the demo site again, with other switches."""
+        for label, proc in [p for p in self.procs if p[0] == "demo site"]:
+            self._stop(proc)
+            self.procs.remove((label, proc))
+        self.demo_args = list(demo_args)
+        self._start_demo()
+
+    def stop_demo(self):
+        for label, proc in [p for p in self.procs if p[0] == "demo site"]:
+            self._stop(proc)
+            self.procs.remove((label, proc))
+
+    def fake_browser(self):
+        """Makes a recording stand-in the user's default web browser; returns
+        the file that lists the addresses it was asked to open."""
+        opened = os.path.join(self.home, "opened-pages.txt")
+        script = os.path.join(self.home, "fake-browser")
+        with open(script, "w") as f:
+            f.write('#!/bin/sh\necho "$1" >> "%s"\n' % opened)
+        os.chmod(script, 0o755)
+        apps = os.path.join(self.home, ".local", "share", "applications")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "fake-browser.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Fake browser\nExec=%s %%u\n"
+                    "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n" % script)
+        config = os.path.join(self.home, ".config")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\nx-scheme-handler/http=fake-browser.desktop\n"
+                    "x-scheme-handler/https=fake-browser.desktop\n")
+        return opened
+
+    def start_client(self, extra_env=None):
+        env = self.env()
+        env.update(extra_env or {})
+        self.client = self._spawn("zarek.exe", [self.zarek], cwd=self.home, env=env,
                                   stdout=open(os.path.join(self.home, "client.log"), "w"),
                                   stderr=subprocess.STDOUT)
         return self.client
+
+    def stop_client(self):
+        if self.client:
+            self._stop(self.client)
+            self.procs = [p for p in self.procs if p[1] is not self.client]
+            self.client = None
 
     def client_log(self, name="client.log"):
         try:
@@ -621,21 +724,23 @@ class Desktop:
         self.xdotool("mouseup", button)
         time.sleep(0.15)
 
-    def screenshot(self, label):
-        """Takes a picture of the whole screen, keeps it as PNG and returns it as RGB."""
+    def screenshot(self, label, window=None):
+        """Takes a picture of the whole screen (or of one window), keeps it as
+        PNG and returns it as RGB."""
         self.shot_count += 1
-        path = os.path.join(self.out_dir, "%s-%02d-%s.png" % (self.name, self.shot_count, label))
-        self.run(["import", "-window", "root", path])
+        path = os.path.join(self.out_dir, "%s-%s-%02d-%s.png" % (self.name, self.desktop, self.shot_count, label))
+        self.run(["import", "-window", "root" if window is None else str(window), path])
         log("screenshot", path)
         return Image.load(path, 3)
 
 
 def arguments(argv):
-    """--zarek PATH --movies DIR --port N; the port defaults to the build's 8310."""
-    opts = {"zarek": None, "movies": None, "port": 8310}
+    """--zarek PATH --movies DIR --port N --desktop openbox|composited|mutter;
+    the port defaults to the build's 8310, the desktop to openbox."""
+    opts = {"zarek": None, "movies": None, "port": 8310, "desktop": "openbox"}
     it = iter(argv)
     for arg in it:
-        if arg in ("--zarek", "--movies", "--port"):
+        if arg in ("--zarek", "--movies", "--port", "--desktop"):
             opts[arg[2:]] = next(it)
         else:
             raise SystemExit("unknown argument " + arg)
@@ -651,6 +756,7 @@ def main(test, argv=None, **desktop_options):
     try:
         require_tools(["trayer"] if desktop_options.get("tray") else [])
         name = os.path.splitext(os.path.basename(sys.argv[0]))[0]
+        desktop_options.setdefault("desktop", opts["desktop"])
         with Desktop(name, opts["zarek"], opts["movies"], opts["port"], **desktop_options) as desk:
             try:
                 test(desk, opts)

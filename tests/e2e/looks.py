@@ -58,9 +58,23 @@ def is_login_page(img):
     return gold > 0.9 and fields and brown < 0.05
 
 
+# The program's own page for a page that cannot be loaded: the loading
+# page's brown, an orange title line above the middle, a retry button.
+FAILURE_TITLE_BAND = (200, 112, 410, 142)
+FAILURE_RETRY = (305, 210)
+
+
+def is_failure_page(img):
+    brown = share(img, lambda p: near(p, LOADING_BACKGROUND))
+    title = share(img, lambda p: near(p, LOADING_TEXT, 40) and p[0] > p[1] + 60, FAILURE_TITLE_BAND, 1)
+    return brown > 0.85 and title > 0.02
+
+
 def describe(img):
     if is_loading_page(img):
         return "loading page"
+    if is_failure_page(img):
+        return "failure page"
     if is_login_page(img):
         return "login page"
     white = share(img, lambda p: min(p) > 245)

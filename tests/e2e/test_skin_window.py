@@ -57,6 +57,7 @@ def wait_for_page(desk, origin, predicate, timeout, what):
 
 
 def test(desk, opts):
+    sm.composited = desk.compositor
     client = desk.start_client()
     skins = h.wait_for(lambda: desk.window_named("Tessary"), 20, what='a window titled "Tessary"')
     h.check(len(skins) == 1, "one window titled Tessary expected, found %s" % skins)

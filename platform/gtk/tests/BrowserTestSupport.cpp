@@ -207,6 +207,11 @@ class BareWindow::Site final : public platform::gtk::BrowserSite {
     window_.offered.push_back(event->type);
     return window_.swallow && window_.swallow(event);
   }
+  void OpenWebPage(const std::string& address) override { window_.openedPages.push_back(address); }
+  bool AskToLeavePage() override {
+    ++window_.leaveQuestions;
+    return window_.leaveAnswer;
+  }
 
  private:
   struct Recorder final : platform::ControlEvents {

@@ -73,6 +73,11 @@ class BareWindow {
   std::function<bool(const GdkEvent*)> swallow;
   // Called from inside each completion delivery, after it was recorded.
   std::function<void(const Completion&)> onCompletion;
+  // Addresses handed to the user's browser.
+  std::vector<std::string> openedPages;
+  // Leave-page questions asked of the player, and the answer (leave).
+  int leaveQuestions = 0;
+  bool leaveAnswer = true;
 
  private:
   class Site;
