@@ -443,6 +443,8 @@ def slow_case(desk, zarek, work):
     check(listing(folder) == ["zarek.exe"], "after the cancel the folder holds %s" % listing(folder))
     check(read(program) == original, "the cancel changed zarek.exe")
     check(not programs_running(program), "a program still runs from the folder")
+    # The login page waited for the check, and a program that is ending never loads it.
+    check(LOGIN_PAGE not in desk.requests(), "the login page was requested: %s" % desk.requests())
     desk.stop_serving()
 
 
