@@ -91,7 +91,10 @@ bool IsWholeProgramForThisPlatform(std::string_view image) {
         if (!Inside(header.e_shoff, sizeof(SectionHeader), size)) return false;
         const auto first = At<SectionHeader>(image, header.e_shoff);
         sectionCount = header.e_shnum != 0 ? header.e_shnum : first.sh_size;
-        if (!Inside(header.e_shoff, sectionCount * sizeof(SectionHeader), size)) return false;
+        // Compared by count first, so that no product can wrap around.
+        if (sectionCount > size / sizeof(SectionHeader) ||
+            !Inside(header.e_shoff, sectionCount * sizeof(SectionHeader), size))
+            return false;
         for (uint64_t i = 1; i < sectionCount; ++i) {
             const auto section =
                 At<SectionHeader>(image, header.e_shoff + i * sizeof(SectionHeader));
@@ -110,7 +113,9 @@ bool IsWholeProgramForThisPlatform(std::string_view image) {
         if (sectionCount == 0) return false;
         programCount = At<SectionHeader>(image, header.e_shoff).sh_info;
     }
-    if (programCount == 0 || header.e_phentsize != sizeof(ProgramHeader)) return false;
+    if (programCount == 0 || programCount > size / sizeof(ProgramHeader) ||
+        header.e_phentsize != sizeof(ProgramHeader))
+        return false;
     if (!Inside(header.e_phoff, programCount * sizeof(ProgramHeader), size)) return false;
     bool loads = false;
     for (uint64_t i = 0; i < programCount; ++i) {

@@ -118,6 +118,12 @@ TEST(ExecutableCheckTest, InconsistentTablesAreRefused) {
              s.sh_size = 4000;
              std::memcpy(sectionAt(i, 0), &s, sizeof s);
          }},
+        {"escaped count that wraps", [&](std::string& i, Header& h) {
+             h.e_shnum = 0;
+             Section s{};
+             s.sh_size = uint64_t{1} << 58;
+             std::memcpy(sectionAt(i, 0), &s, sizeof s);
+         }},
         {"escaped program count too large", [&](std::string& i, Header& h) {
              h.e_phnum = PN_XNUM;
              Section s{};
