@@ -11,6 +11,7 @@
 #include "platform/MessageRouting.h"
 #include "platform/Text.h"
 #include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/TrayIcon.h"
 #include "res/Resources.h"
 
 #include "platform/gtk/RufflePlayer.h"
@@ -155,24 +156,12 @@ std::unique_ptr<Surface> SolidCopy(const Surface& image) {
   return solid;
 }
 
-// Whether an XEmbed notification area (a system tray) runs on this screen:
-// only there can a status icon show. Desktops with only a status-notifier
-// host have none.
-bool HasNotificationArea() {
-  GdkDisplay* display = gdk_display_get_default();
-  if (!GDK_IS_X11_DISPLAY(display)) return false;
-  GdkScreen* screen = gdk_display_get_default_screen(display);
-  const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(gdk_x11_screen_get_screen_number(screen));
-  Display* xdisplay = gdk_x11_display_get_xdisplay(display);
-  return XGetSelectionOwner(xdisplay, XInternAtom(xdisplay, selection.c_str(), False)) != None;
-}
-
 }  // namespace
 
 struct GtkDialogWindow::Impl {
   std::map<WPARAM, guint> timers;
   std::map<int, StaticBitmap> statics;
-  std::map<UINT, GtkStatusIcon*> trayIcons;
+  std::map<UINT, std::unique_ptr<TrayIcon>> trayIcons;
   std::vector<std::pair<GtkWidget*, Rect>> controls;
   std::unique_ptr<Surface> layered;
   std::unique_ptr<Surface> layeredSolid;  // what shows without a compositor
@@ -508,15 +497,6 @@ struct GtkWindowEvents {
       timer->window->Send(WM_TIMER, timer->id, 0);
     return G_SOURCE_CONTINUE;
   }
-
-  static gboolean OnTrayRelease(GtkStatusIcon* icon, GdkEventButton* event, gpointer data) {
-    auto* self = static_cast<GtkDialogWindow*>(data);
-    const UINT id = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(icon), "tessary-id"));
-    const UINT callback = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(icon), "tessary-message"));
-    const LPARAM mouse = event->button == 3 ? WM_RBUTTONUP : event->button == 1 ? WM_LBUTTONUP : 0;
-    if (mouse) self->Post(callback, id, mouse);
-    return TRUE;
-  }
 };
 
 GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& kind)
@@ -587,7 +567,7 @@ GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, 
 
 GtkDialogWindow::~GtkDialogWindow() {
   for (auto& [id, source] : impl_->timers) g_source_remove(source);
-  for (auto& [id, icon] : impl_->trayIcons) g_object_unref(icon);
+  impl_->trayIcons.clear();
   platform_.Unregister(this);
   if (window_) {
     g_signal_handlers_disconnect_by_data(gtk_widget_get_screen(window_), this);
@@ -983,32 +963,14 @@ void GtkDialogWindow::TrackPopupMenu(const res::MenuResource& menu, Point screen
 
 bool GtkDialogWindow::AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) {
   DeleteTrayIcon(id);
-  if (!HasNotificationArea()) return false;
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  GtkStatusIcon* icon = platform_.IconPixbuf(iconResource)
-                            ? gtk_status_icon_new_from_pixbuf(platform_.IconPixbuf(iconResource))
-                            : gtk_status_icon_new();
-  gtk_status_icon_set_tooltip_text(icon, ToUtf8(tip).c_str());
-  gtk_status_icon_set_title(icon, ToUtf8(tip).c_str());
-  gtk_status_icon_set_visible(icon, TRUE);
-  G_GNUC_END_IGNORE_DEPRECATIONS
-  g_object_set_data(G_OBJECT(icon), "tessary-id", GUINT_TO_POINTER(id));
-  g_object_set_data(G_OBJECT(icon), "tessary-message", GUINT_TO_POINTER(callbackMessage));
-  g_signal_connect(icon, "button-release-event", G_CALLBACK(GtkWindowEvents::OnTrayRelease), this);
-  impl_->trayIcons[id] = icon;
+  auto icon = platform_.Tray().Add(platform_.IconPixbuf(iconResource), tip,
+                                   [this, id, callbackMessage](LPARAM mouse) { Post(callbackMessage, id, mouse); });
+  if (!icon) return false;
+  impl_->trayIcons[id] = std::move(icon);
   return true;
 }
 
-void GtkDialogWindow::DeleteTrayIcon(UINT id) {
-  auto it = impl_->trayIcons.find(id);
-  if (it == impl_->trayIcons.end()) return;
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  gtk_status_icon_set_visible(it->second, FALSE);
-  G_GNUC_END_IGNORE_DEPRECATIONS
-  g_signal_handlers_disconnect_by_data(it->second, this);
-  g_object_unref(it->second);
-  impl_->trayIcons.erase(it);
-}
+void GtkDialogWindow::DeleteTrayIcon(UINT id) { impl_->trayIcons.erase(id); }
 
 void GtkDialogWindow::Destroy() {
   if (destroyed_) return;

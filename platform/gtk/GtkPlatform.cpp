@@ -11,6 +11,7 @@
 
 #include "platform/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
+#include "platform/gtk/TrayIcon.h"
 #include "res/Resources.h"
 
 #include "platform/gtk/WebContext.h"
@@ -51,7 +52,7 @@ void AddFontAliases() {
 
 }  // namespace
 
-GtkPlatform::GtkPlatform() { AddFontAliases(); }
+GtkPlatform::GtkPlatform() : tray_(std::make_unique<TrayArea>()) { AddFontAliases(); }
 
 GtkPlatform::~GtkPlatform() {
   if (prewarmSource_) g_source_remove(prewarmSource_);

@@ -13,6 +13,7 @@
 namespace platform::gtk {
 
 class GtkDialogWindow;
+class TrayArea;
 
 class GtkPlatform final : public Platform {
  public:
@@ -50,6 +51,8 @@ class GtkPlatform final : public Platform {
   // An open message box stays above every window of the program: a window
   // shown under it must not hide the box its modal grab waits on.
   void RaiseMessageBoxes();
+  // Where the windows' notification-area icons go.
+  TrayArea& Tray() { return *tray_; }
 
  private:
   static gboolean DeliverPosted(gpointer self);
@@ -71,6 +74,7 @@ class GtkPlatform final : public Platform {
   int modalResult_ = 0;
   GdkPixbuf* icon_ = nullptr;
   std::vector<GtkWidget*> openBoxes_;
+  std::unique_ptr<TrayArea> tray_;
 };
 
 }  // namespace platform::gtk

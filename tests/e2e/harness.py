@@ -2,11 +2,15 @@
 
 A test builds one Desktop: a private X server (Xvfb on a free display among
 :60-:69, black root, 1920 x 1080), the openbox window manager (minimise,
-moves, _NET_WORKAREA), optionally xcompmgr and trayer, and the demo site on
-the loopback port that the build's host names point at. The "mutter"
-desktop stands in for a GNOME Wayland session instead: a private session
-bus and GNOME's compositor, headless, whose XWayland is the X server (its
-root window cannot be read: look at windows one by one). The client runs in
+moves, _NET_WORKAREA), optionally xcompmgr, trayer and a private session bus
+(dbus-daemon), and the demo site on the loopback port that the build's host
+names point at. Without a private bus the session bus address names a socket
+that does not exist: a StatusNotifierWatcher of the machine's own desktop
+never takes the client's tray icon, and no library starts a bus of its own
+(dbus-launch's would outlive the test). The "mutter" desktop stands in for a
+GNOME Wayland session instead: a private session bus and GNOME's
+compositor, headless, whose XWayland is the X server (its root window cannot
+be read: look at windows one by one). The client runs in
 a temporary home of its own (registry store, WebKit caches, current folder
 for the self-update files).
 
@@ -296,8 +300,8 @@ class Desktop:
 
     DESKTOPS = ("openbox", "composited", "mutter")
 
-    def __init__(self, name, zarek, movies, port, compositor=False, tray=False, hold=(), desktop="openbox",
-                 demo_args=()):
+    def __init__(self, name, zarek, movies, port, compositor=False, tray=False, session_bus=False, hold=(),
+                 desktop="openbox", demo_args=()):
         if desktop not in self.DESKTOPS:
             raise Failure("unknown desktop " + desktop)
         self.desktop = "composited" if compositor and desktop == "openbox" else desktop
@@ -305,13 +309,14 @@ class Desktop:
         self.demo_args = list(demo_args)
         self.xauthority = None
         self.wayland_display = None
-        self.bus_address = None
         self.name = name
         self.zarek = zarek
         self.movies = movies
         self.port = port
         self.compositor = compositor
         self.tray = tray
+        self.session_bus = session_bus
+        self.bus_address = None
         self.hold = tuple(hold)
         self.proxy = None
         self.demo_port = None
@@ -337,6 +342,8 @@ class Desktop:
                 time.sleep(0.3)
             if self.tray:
                 self._start_tray()
+            if self.session_bus:
+                self._start_session_bus()
             self._start_demo()
         except BaseException:
             self.close()
@@ -349,8 +356,9 @@ class Desktop:
 
     def _spawn(self, label, argv, **kw):
         env = kw.pop("env", None) or self.env()
+        kw.setdefault("stdin", subprocess.DEVNULL)
         log("start", label, " ".join(argv))
-        proc = subprocess.Popen(argv, env=env, start_new_session=True, stdin=subprocess.DEVNULL, **kw)
+        proc = subprocess.Popen(argv, env=env, start_new_session=True, **kw)
         self.procs.append((label, proc))
         return proc
 
@@ -367,14 +375,13 @@ class Desktop:
             env["WAYLAND_DISPLAY"] = self.wayland_display
         if self.xauthority:
             env["XAUTHORITY"] = self.xauthority
-        if self.bus_address:
-            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
         env["NO_AT_BRIDGE"] = "1"
         env["HOME"] = self.home
         env["XDG_CONFIG_HOME"] = os.path.join(self.home, ".config")
         env["XDG_CACHE_HOME"] = os.path.join(self.home, ".cache")
         env["XDG_DATA_HOME"] = os.path.join(self.home, ".local", "share")
         env["XDG_RUNTIME_DIR"] = self.home
+        env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address or "unix:path=" + os.path.join(self.home, "no-bus")
         return env
 
     def _start_x(self):
@@ -409,11 +416,7 @@ class Desktop:
                 os.chmod("/tmp/.X11-unix", 0o1777)
             except OSError:
                 raise Skip("/tmp/.X11-unix is not writable for XWayland")
-        bus = self._spawn("dbus-daemon", ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        self.bus_address = bus.stdout.readline().strip()
-        if not self.bus_address:
-            raise Failure("the session bus did not start")
+        self._start_session_bus()
         self.wayland_display = "tessary-e2e-%d" % os.getpid()
         log_path = os.path.join(self.home, "mutter.log")
         self._spawn("mutter", ["mutter", "--headless", "--wayland",
@@ -452,6 +455,24 @@ class Desktop:
                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for(lambda: "window id" in self.run(["xprop", "-root", "-notype"], check=False) and
                  self.selection_owner("_NET_SYSTEM_TRAY_S0"), 10, what="trayer's tray selection")
+
+    def _start_session_bus(self):
+        """A session bus of the test's own, ended with the desktop. It starts
+        no services on demand (the accessibility bus, say), so nothing
+        outlives it."""
+        config = os.path.join(self.home, "session-bus.conf")
+        with open(config, "w") as f:
+            f.write('<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"\n'
+                    ' "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">\n'
+                    '<busconfig><type>session</type><listen>unix:dir=%s</listen><auth>EXTERNAL</auth>\n'
+                    '<policy context="default"><allow send_destination="*" eavesdrop="true"/>'
+                    '<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>\n' % self.home)
+        proc = self._spawn("dbus-daemon", ["dbus-daemon", "--config-file=" + config, "--nofork", "--print-address=1"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        address = proc.stdout.readline().strip()
+        check(address.startswith("unix:"), "dbus-daemon gave no address (%r)" % address)
+        self.bus_address = address
+        log("session bus at", address)
 
     def selection_owner(self, atom):
         code = ("import ctypes,sys\n"
@@ -754,7 +775,8 @@ def main(test, argv=None, **desktop_options):
     """Runs test(desktop, opts) on a fresh desktop; 0 passed, 1 failed, 77 skipped."""
     opts = arguments(sys.argv[1:] if argv is None else argv)
     try:
-        require_tools(["trayer"] if desktop_options.get("tray") else [])
+        require_tools((["trayer"] if desktop_options.get("tray") else []) +
+                      (["dbus-daemon"] if desktop_options.get("session_bus") else []))
         name = os.path.splitext(os.path.basename(sys.argv[0]))[0]
         desktop_options.setdefault("desktop", opts["desktop"])
         with Desktop(name, opts["zarek"], opts["movies"], opts["port"], **desktop_options) as desk:
