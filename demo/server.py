@@ -52,7 +52,8 @@ SAFE_HOST = re.compile(r"^(?:[A-Za-z0-9.\-]+|\[[0-9A-Fa-f:.]+\])(?::\d{1,5})?$")
 class Site:
     """Everything a request needs to know: templates, movies, update mode."""
 
-    def __init__(self, root, movies_dir, update_version, update_exe, update_once=False, cases=None):
+    def __init__(self, root, movies_dir, update_version, update_exe, update_once=False, cases=None,
+                 update_rate=0):
         self.root = root
         # The switches for the client's end-to-end tests (see parse_args).
         self.cases = cases or {}
@@ -63,6 +64,8 @@ class Site:
         # has been sent out whole once; then the built-in one is announced
         # again, so the restarted client finds nothing more to install.
         self.update_once = update_once
+        # Bytes per second the executable is sent at (0: as fast as possible).
+        self.update_rate = update_rate
         self.update_served = threading.Event()
         self.remembered_login_used = threading.Event()
         self.style = self._read("style.css")
@@ -356,12 +359,34 @@ class Handler(BaseHTTPRequestHandler):
         except OSError:
             self.not_found()
             return
-        self.send_body(HTTPStatus.OK, data, "application/octet-stream",
-                       [("Cache-Control", "no-store")])
+        if self.site.update_rate and self.command == "GET":
+            if not self.send_slowly(data):
+                return
+        else:
+            self.send_body(HTTPStatus.OK, data, "application/octet-stream",
+                           [("Cache-Control", "no-store")])
         # Only a body that was written out whole counts (a HEAD does not).
         if self.command == "GET":
             self.wfile.flush()
             self.site.update_served.set()
+
+    def send_slowly(self, data):
+        """Sends the executable at the site's rate; False when the client left."""
+        self.send_response(HTTPStatus.OK)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        piece = max(1, self.site.update_rate // 20)
+        try:
+            for at in range(0, len(data), piece):
+                self.wfile.write(data[at:at + piece])
+                self.wfile.flush()
+                time.sleep(0.05)
+        except OSError:
+            self.close_connection = True
+            return False
+        return True
 
     # -- movies -----------------------------------------------------------
 
@@ -445,6 +470,8 @@ def parse_args(argv):
     parser.add_argument("--update-exe", default=None, help="the executable served for that version")
     parser.add_argument("--update-once", action="store_true",
                         help="announce the built-in version again once the executable was sent")
+    parser.add_argument("--update-rate", type=int, default=0,
+                        help="send the executable at this many bytes per second (default: at once)")
     parser.add_argument("--quiet", action="store_true", help="do not log requests")
     tests = parser.add_argument_group("cases for the client's end-to-end tests (all off by default)")
     tests.add_argument("--remembered-login", action="store_true",
@@ -471,6 +498,8 @@ def parse_args(argv):
         parser.error("--root: no site in %s" % args.root)
     if args.movies and not os.path.isdir(args.movies):
         parser.error("--movies: no such folder: %s" % args.movies)
+    if args.update_rate < 0:
+        parser.error("--update-rate must not be negative")
     if not 0 <= args.port <= 65535:
         parser.error("--port must be 0..65535")
     return args
@@ -486,7 +515,8 @@ def main(argv=None):
         "movie_calls": (args.movie_calls, args.movie_later_calls)
         if args.movie_calls is not None or args.movie_later_calls is not None else None,
     }
-    site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once, cases)
+    site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once, cases,
+                args.update_rate)
     try:
         server = DemoServer((args.bind, args.port), site, args.quiet)
     except OSError as error:

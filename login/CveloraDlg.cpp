@@ -123,6 +123,12 @@ void CveloraDlg::CheckForUpdate() {
   for (const std::u16string& address : held) OnDocumentComplete(kBrowserId, address);
 }
 
+void CveloraDlg::ShowUpdateProgress(const std::u16string& text) {
+  if (!browser_) return;
+  // The loading page's only text sits in its block of class "load".
+  if (auto document = browser_->GetDocument()) document->SetTextOfClass(u"load", text);
+}
+
 void CveloraDlg::OnClose() {
   if (Window* parent = parent_.window()) parent->Send(WM_CLOSE, 0, 0);
   // The dialog's cancel: it hides.

@@ -43,6 +43,8 @@ class CveloraDlg final : public platform::WindowHandler, public game::GameOwner 
 
   void ShowLoginPage();
   void CheckForUpdate();
+  // Progress of the self-update's download, shown in the loading page's text.
+  void ShowUpdateProgress(const std::u16string& text);
 
   // The browser's own pre-translation of a key (the skin window hands Enter to it).
   bool BrowserPreTranslate(const platform::Msg& msg) const;

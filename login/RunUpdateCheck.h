@@ -6,7 +6,8 @@ namespace login {
 
 // The real self-update check of the login dialog's first paint: the
 // dialog's window owns the message boxes and receives the close request.
-// True when a new program was installed and started: this one is ending.
+// True when this program is ending: a new one was installed and started,
+// or the player closed it during a download.
 bool RunUpdateCheck(CveloraDlg& dialog);
 
 }  // namespace login

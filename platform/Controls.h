@@ -22,6 +22,13 @@ class BrowserDocument {
   // Sets the body's onbeforeunload to an empty string, removing the page's
   // leave-page question. False when the document has no body element.
   virtual bool ClearBodyOnBeforeUnload() = 0;
+  // Replaces the text of the first element of the class; false when the
+  // document has none or cannot be changed.
+  virtual bool SetTextOfClass(const std::u16string& className, const std::u16string& text) {
+    (void)className;
+    (void)text;
+    return false;
+  }
 };
 
 class BrowserControl {

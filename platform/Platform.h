@@ -25,6 +25,10 @@ class Platform {
   // Runs the program's message loop until EndModal; returns its result.
   virtual int RunModal(Window& window) = 0;
   virtual void EndModal(int result) = 0;
+  // For long work on the user-interface thread: handles what is pending
+  // (painting, moving, clicks), so the windows keep answering. False once
+  // EndModal has been asked for (the user closed the program meanwhile).
+  virtual bool ProcessPendingEvents() { return true; }
 
   // Work area of the primary monitor, in screen coordinates.
   virtual Rect WorkArea() const = 0;

@@ -4,14 +4,14 @@
 TESSARY_BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config git ca-certificates
   libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libxml2-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libxml2-dev libsodium-dev
   haxe python3 curl
   fonts-wqy-zenhei
 )
 TESSARY_TEST_PACKAGES=(
   xvfb xauth xdotool openbox trayer xcompmgr imagemagick x11-utils x11-xserver-utils
   mutter xwayland dbus-daemon python3-gi gir1.2-glib-2.0
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev minisign
 )
 
 tessary_missing_packages() {

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -31,8 +32,11 @@ void InitialiseCurlOnce() {
 // One attempt's state, shared with libcurl's callbacks.
 class Transfer {
 public:
-    Transfer(CURL* curl, const std::filesystem::path& target, std::chrono::milliseconds stall)
-        : curl_(curl), target_(target), stallTimeout_(stall), lastActivity_(Clock::now()) {}
+    // The body goes to target, or to memory when memory is given.
+    Transfer(CURL* curl, const std::filesystem::path& target, const DownloadOptions& options,
+             std::string* memory = nullptr, size_t memoryLimit = 0)
+        : curl_(curl), target_(target), options_(options), memory_(memory),
+          memoryLimit_(memoryLimit), lastActivity_(Clock::now()) {}
 
     ~Transfer() { CloseFile(); }
 
@@ -47,11 +51,25 @@ public:
         return transfer->Write(data, size * count) ? size * count : 0;
     }
 
-    static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    static int OnProgress(void* self, curl_off_t total, curl_off_t received, curl_off_t,
+                          curl_off_t) {
         auto* transfer = static_cast<Transfer*>(self);
-        if (Clock::now() - transfer->lastActivity_ < transfer->stallTimeout_) return 0;
-        transfer->stalled_ = true;
-        return 1;  // abort
+        if (Clock::now() - transfer->lastActivity_ >= transfer->options_.stallTimeout) {
+            transfer->stalled_ = true;
+            return 1;  // abort
+        }
+        if (transfer->options_.idle && !transfer->options_.idle()) {
+            transfer->cancelled_ = true;
+            return 1;
+        }
+        // Only the final answer's body counts: no progress for redirects.
+        if (transfer->options_.progress && transfer->receivedBody_ &&
+            !transfer->options_.progress(static_cast<uint64_t>(received),
+                                         total > 0 ? static_cast<int64_t>(total) : -1)) {
+            transfer->cancelled_ = true;
+            return 1;
+        }
+        return 0;
     }
 
     long Status() const {
@@ -62,14 +80,22 @@ public:
 
     // Creates (or truncates) the target; only ever called after a 200.
     bool OpenFile() {
-        if (fd_ >= 0) return true;
+        if (fd_ >= 0 || memory_) return true;
         fd_ = ::open(target_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd_ < 0) {
-            fileFailed_ = true;
+            FileError("cannot be created");
             return false;
         }
         created_ = true;
         return true;
+    }
+
+    // A body that announced its length must have brought all of it.
+    bool HasAnnouncedLength() const {
+        curl_off_t announced = -1;
+        if (curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) != CURLE_OK)
+            return true;
+        return announced < 0 || static_cast<uint64_t>(announced) == received_;
     }
 
     // Writes what is gathered and closes the file; false when any of it
@@ -78,6 +104,7 @@ public:
         if (fd_ < 0) return true;
         const bool flushed = Flush();
         const bool closed = ::close(fd_) == 0;
+        if (!closed && flushed) FileError("cannot be written");
         fd_ = -1;
         return flushed && closed;
     }
@@ -92,13 +119,25 @@ public:
     }
 
     bool Stalled() const { return stalled_; }
+    bool Cancelled() const { return cancelled_; }
     bool FileFailed() const { return fileFailed_; }
+    const std::string& FileFailure() const { return fileFailure_; }
     bool StatusRejected() const { return statusRejected_; }
     bool ReceivedAnything() const { return receivedBody_; }
 
 private:
     bool Write(const char* data, size_t size) {
         receivedBody_ = true;
+        received_ += size;
+        if (memory_) {
+            if (Status() != 200) {
+                statusRejected_ = true;
+                return false;
+            }
+            if (memory_->size() + size > memoryLimit_) return false;
+            memory_->append(data, size);
+            return true;
+        }
         if (fd_ < 0) {
             // Bodies of redirects are skipped by libcurl, so the first body
             // byte belongs to the final answer: its status decides.
@@ -128,7 +167,7 @@ private:
             const ssize_t written = ::write(fd_, data, size);
             if (written < 0) {
                 if (errno == EINTR) continue;
-                fileFailed_ = true;
+                FileError("cannot be written");
                 return false;
             }
             data += written;
@@ -137,12 +176,23 @@ private:
         return true;
     }
 
+    void FileError(const char* what) {
+        const int error = errno;
+        fileFailed_ = true;
+        fileFailure_ = target_.string() + " " + what + ": " + std::strerror(error);
+    }
+
     static constexpr size_t kWriteBatch = 256 * 1024;
 
     CURL* curl_;
     const std::filesystem::path& target_;
-    std::chrono::milliseconds stallTimeout_;
+    const DownloadOptions& options_;
+    std::string* memory_;
+    size_t memoryLimit_;
     Clock::time_point lastActivity_;
+    uint64_t received_ = 0;
+    std::string fileFailure_;
+    bool cancelled_ = false;
     int fd_ = -1;
     std::vector<char> pending_;
     bool created_ = false;
@@ -193,8 +243,11 @@ void Configure(CURL* curl, const std::string& url, const DownloadOptions& option
 
 } // namespace
 
-DownloadResult Download(const std::u16string& address, const std::filesystem::path& target,
-                        UpdateEnvironment& environment, const DownloadOptions& options) {
+namespace {
+
+DownloadResult Run(const std::u16string& address, const std::filesystem::path& target,
+                   std::string* memory, size_t memoryLimit, UpdateEnvironment& environment,
+                   const DownloadOptions& options, std::string* detail) {
     InitialiseCurlOnce();
     const std::string url = platform::ToUtf8(address);
     if (!IsHttpAddress(url)) return DownloadResult::ConnectFailed;
@@ -202,7 +255,8 @@ DownloadResult Download(const std::u16string& address, const std::filesystem::pa
     for (int attempt = 0;; ++attempt) {
         CurlHandle curl(curl_easy_init());
         if (!curl) return DownloadResult::ConnectFailed;
-        Transfer transfer(curl.get(), target, options.stallTimeout);
+        if (memory) memory->clear();
+        Transfer transfer(curl.get(), target, options, memory, memoryLimit);
         Configure(curl.get(), url, options, transfer);
 
         const CURLcode code = curl_easy_perform(curl.get());
@@ -217,22 +271,51 @@ DownloadResult Download(const std::u16string& address, const std::filesystem::pa
             environment.ShowMessage(kDownloadFailedText, kDownloadFailedCaption);
             return DownloadResult::StatusNotOk;
         }
-        if (code == CURLE_OK) {
+        if (code == CURLE_OK && transfer.HasAnnouncedLength()) {
             // An empty body never reached the write callback.
-            if (!transfer.OpenFile()) return DownloadResult::FileFailed;
-            if (!transfer.CloseFile()) {
-                transfer.RemovePartialFile();
-                return DownloadResult::FileFailed;
-            }
-            return DownloadResult::Complete;
+            if (transfer.OpenFile() && transfer.CloseFile()) return DownloadResult::Complete;
+            transfer.RemovePartialFile();
+            if (detail) *detail = transfer.FileFailure();
+            return DownloadResult::FileFailed;
         }
         transfer.RemovePartialFile();
-        if (transfer.FileFailed()) return DownloadResult::FileFailed;
+        if (memory) memory->clear();
+        if (transfer.FileFailed()) {
+            if (detail) *detail = transfer.FileFailure();
+            return DownloadResult::FileFailed;
+        }
+        if (transfer.Cancelled()) return DownloadResult::Cancelled;
         if (transfer.Stalled()) return DownloadResult::Stalled;
         if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL)
             return DownloadResult::ConnectFailed;
         return DownloadResult::TransferFailed;
     }
+}
+
+} // namespace
+
+DownloadResult Download(const std::u16string& address, const std::filesystem::path& target,
+                        UpdateEnvironment& environment, const DownloadOptions& options,
+                        std::string* detail) {
+    return Run(address, target, nullptr, 0, environment, options, detail);
+}
+
+DownloadResult DownloadToMemory(const std::u16string& address, std::string& body, size_t limit,
+                                UpdateEnvironment& environment, const DownloadOptions& options) {
+    return Run(address, {}, &body, limit, environment, options, nullptr);
+}
+
+std::string DescribeFailure(DownloadResult result, const std::string& detail) {
+    switch (result) {
+    case DownloadResult::Complete: return "complete";
+    case DownloadResult::ConnectFailed: return "no connection";
+    case DownloadResult::StatusNotOk: return "the server did not answer 200";
+    case DownloadResult::FileFailed: return detail.empty() ? "the file cannot be written" : detail;
+    case DownloadResult::TransferFailed: return "the transfer broke off or was cut short";
+    case DownloadResult::Stalled: return "nothing arrived for too long";
+    case DownloadResult::Cancelled: return "cancelled";
+    }
+    return "failed";
 }
 
 bool DownloadToFile(const std::u16string& address, const std::filesystem::path& target,

@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace tessary::update {
@@ -21,6 +23,12 @@ struct DownloadOptions {
     std::chrono::milliseconds stallTimeout{30000};
     std::string userAgent = "Tessary/1001";
     size_t chunkSize = 10240;  // largest piece read and written at once
+    // Called often during the whole transfer, connecting and waiting
+    // included; false cancels it.
+    std::function<bool()> idle;
+    // Called while a body arrives with the bytes received so far and the
+    // announced size (-1 when unknown); false cancels the transfer.
+    std::function<bool(uint64_t received, int64_t total)> progress;
 };
 
 enum class DownloadResult {
@@ -30,13 +38,24 @@ enum class DownloadResult {
     FileFailed,      // the target file could not be created or written
     TransferFailed,  // the connection broke or the body was cut short
     Stalled,         // nothing arrived for stallTimeout
+    Cancelled,       // the idle or progress function asked to stop
 };
 
 // Fetches address with a GET and streams a 200 answer's body into target.
 // The target is created only once the status is known to be 200; a transfer
 // that fails after that removes the partial file again.
+// detail, when given, receives the system's reason for a file failure.
 DownloadResult Download(const std::u16string& address, const std::filesystem::path& target,
-                        UpdateEnvironment& environment, const DownloadOptions& options);
+                        UpdateEnvironment& environment, const DownloadOptions& options,
+                        std::string* detail = nullptr);
+
+// Download into memory, for small files such as a signature: more than
+// limit bytes is a failed transfer. No file is written.
+DownloadResult DownloadToMemory(const std::u16string& address, std::string& body, size_t limit,
+                                UpdateEnvironment& environment, const DownloadOptions& options);
+
+// Why a download failed, for the log ("the file … cannot be written: …").
+std::string DescribeFailure(DownloadResult result, const std::string& detail);
 
 // True exactly when Download gives Complete.
 bool DownloadToFile(const std::u16string& address, const std::filesystem::path& target,

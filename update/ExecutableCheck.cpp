@@ -1,9 +1,14 @@
 #include "update/ExecutableCheck.h"
 
 #include <elf.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
+#include <cstring>
 
 namespace tessary::update {
 
@@ -53,11 +58,91 @@ bool IsProgramForThisPlatform(std::string_view header) {
     return kOwnMachine < 0 || Read16(header, EI_NIDENT + 2) == kOwnMachine;
 }
 
+namespace {
+
+using Header = ElfW(Ehdr);
+using ProgramHeader = ElfW(Phdr);
+using SectionHeader = ElfW(Shdr);
+
+// The image's tables may sit at any offset: copied out, never cast in place.
+template <typename T>
+T At(std::string_view image, uint64_t offset) {
+    T value;
+    std::memcpy(&value, image.data() + offset, sizeof value);
+    return value;
+}
+
+bool Inside(uint64_t offset, uint64_t length, uint64_t size) {
+    return offset <= size && length <= size - offset;
+}
+
+} // namespace
+
+bool IsWholeProgramForThisPlatform(std::string_view image) {
+    if (!IsProgramForThisPlatform(image) || image.size() < sizeof(Header)) return false;
+    const uint64_t size = image.size();
+    const auto header = At<Header>(image, 0);
+
+    // The section header table, when there is one; its first entry holds
+    // the counts that do not fit the header's 16-bit fields.
+    uint64_t sectionCount = 0;
+    if (header.e_shoff != 0) {
+        if (header.e_shentsize != sizeof(SectionHeader)) return false;
+        if (!Inside(header.e_shoff, sizeof(SectionHeader), size)) return false;
+        const auto first = At<SectionHeader>(image, header.e_shoff);
+        sectionCount = header.e_shnum != 0 ? header.e_shnum : first.sh_size;
+        // Compared by count first, so that no product can wrap around.
+        if (sectionCount > size / sizeof(SectionHeader) ||
+            !Inside(header.e_shoff, sectionCount * sizeof(SectionHeader), size))
+            return false;
+        for (uint64_t i = 1; i < sectionCount; ++i) {
+            const auto section =
+                At<SectionHeader>(image, header.e_shoff + i * sizeof(SectionHeader));
+            if (section.sh_type == SHT_NOBITS || section.sh_size == 0) continue;
+            if (!Inside(section.sh_offset, section.sh_size, size)) return false;
+        }
+        const uint64_t names =
+            header.e_shstrndx == SHN_XINDEX ? first.sh_link : header.e_shstrndx;
+        if (names >= sectionCount && names != SHN_UNDEF) return false;
+    } else if (header.e_shnum != 0) {
+        return false;
+    }
+
+    uint64_t programCount = header.e_phnum;
+    if (programCount == PN_XNUM) {
+        if (sectionCount == 0) return false;
+        programCount = At<SectionHeader>(image, header.e_shoff).sh_info;
+    }
+    if (programCount == 0 || programCount > size / sizeof(ProgramHeader) ||
+        header.e_phentsize != sizeof(ProgramHeader))
+        return false;
+    if (!Inside(header.e_phoff, programCount * sizeof(ProgramHeader), size)) return false;
+    bool loads = false;
+    for (uint64_t i = 0; i < programCount; ++i) {
+        const auto segment =
+            At<ProgramHeader>(image, header.e_phoff + i * sizeof(ProgramHeader));
+        if (!Inside(segment.p_offset, segment.p_filesz, size)) return false;
+        loads = loads || (segment.p_type == PT_LOAD && segment.p_filesz > 0);
+    }
+    return loads;
+}
+
 bool IsProgramFileForThisPlatform(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    char header[kHeaderBytes];
-    if (!in.read(header, sizeof header)) return false;
-    return IsProgramForThisPlatform(std::string_view(header, sizeof header));
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool whole = false;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        const auto size = static_cast<size_t>(info.st_size);
+        void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+            whole = IsWholeProgramForThisPlatform(
+                std::string_view(static_cast<const char*>(mapped), size));
+            ::munmap(mapped, size);
+        }
+    }
+    ::close(fd);
+    return whole;
 }
 
 } // namespace tessary::update

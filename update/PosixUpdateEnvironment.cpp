@@ -1,7 +1,11 @@
 #include "update/PosixUpdateEnvironment.h"
 
+#include <glib.h>
+
+#include <fcntl.h>
 #include <spawn.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <string>
 #include <system_error>
@@ -25,11 +29,18 @@ uint32_t PosixUpdateEnvironment::TickCount() {
     return static_cast<uint32_t>(milliseconds);
 }
 
-fs::path PosixUpdateEnvironment::ExecutableFolder() {
+fs::path PosixUpdateEnvironment::ExecutablePath() {
     std::error_code error;
     const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-    if (error) return {};
-    return executable.parent_path();
+    // A program whose file was removed or replaced under it reads as
+    // "<path> (deleted)": there is no file of its own to swap.
+    if (error || !executable.is_absolute() || !fs::is_regular_file(executable, error)) return {};
+    return executable;
+}
+
+bool PosixUpdateEnvironment::FolderWritable(const fs::path& folder) {
+    // Judged with the effective user, as the renames will be.
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 bool PosixUpdateEnvironment::DeleteFile(const fs::path& file) {
@@ -77,6 +88,10 @@ void PosixUpdateEnvironment::ShowMessage(const std::u16string& text,
 
 void PosixUpdateEnvironment::PostCloseToLoginDialog() {
     if (postClose_) postClose_();
+}
+
+void PosixUpdateEnvironment::Warn(const std::string& text) {
+    g_log_structured("tessary", G_LOG_LEVEL_WARNING, "MESSAGE", "self-update: %s", text.c_str());
 }
 
 } // namespace tessary::update

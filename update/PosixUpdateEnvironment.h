@@ -18,13 +18,16 @@ public:
     PosixUpdateEnvironment(MessageFunction showMessage, CloseFunction postClose);
 
     uint32_t TickCount() override;
-    std::filesystem::path ExecutableFolder() override;
+    std::filesystem::path ExecutablePath() override;
+    bool FolderWritable(const std::filesystem::path& folder) override;
     bool DeleteFile(const std::filesystem::path& file) override;
     bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) override;
     bool MakeExecutable(const std::filesystem::path& file) override;
     bool StartProgram(const std::filesystem::path& program) override;
     void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
     void PostCloseToLoginDialog() override;
+    // A GLib warning in the log domain "tessary".
+    void Warn(const std::string& text) override;
 
 private:
     MessageFunction showMessage_;

@@ -16,8 +16,12 @@ public:
     // Milliseconds since the system started, wrapping at 2^32.
     virtual uint32_t TickCount() = 0;
 
-    // Folder of the running executable ("zarek.exe"); empty when unknown.
-    virtual std::filesystem::path ExecutableFolder() = 0;
+    // The running executable's own file, whatever it is called ("zarek.exe",
+    // "zarek", "tessary"); empty when unknown.
+    virtual std::filesystem::path ExecutablePath() = 0;
+
+    // True when files can be created, renamed and removed in the folder.
+    virtual bool FolderWritable(const std::filesystem::path& folder) = 0;
 
     // True when the file was removed; a missing file gives false.
     virtual bool DeleteFile(const std::filesystem::path& file) = 0;
@@ -39,6 +43,21 @@ public:
 
     // Posts WM_CLOSE to the login dialog (it arrives after the check).
     virtual void PostCloseToLoginDialog() = 0;
+
+    // Why an update cannot be applied, for the log (one warning per check).
+    virtual void Warn(const std::string& text) = 0;
+
+    // Called often while any download runs, so the windows can keep
+    // answering. False cancels the download (the user closed the program).
+    virtual bool KeepAnswering() { return true; }
+
+    // Progress of the new program's download: bytes received and the
+    // announced size (-1 when unknown). False cancels the download.
+    virtual bool Progress(uint64_t received, int64_t total) {
+        (void)received;
+        (void)total;
+        return true;
+    }
 };
 
 } // namespace tessary::update

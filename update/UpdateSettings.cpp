@@ -13,6 +13,9 @@ UpdateSettings BuiltInUpdateSettings() {
     UpdateSettings settings;
     settings.resourceHost = u"" TESSARY_RESOURCE_HOST;
     settings.builtInVersion = TESSARY_BUILT_IN_VERSION;
+#ifdef TESSARY_UPDATE_PUBLIC_KEY
+    settings.publicKey = TESSARY_UPDATE_PUBLIC_KEY;
+#endif
     settings.download.userAgent = "Tessary/" + std::to_string(settings.builtInVersion);
     return settings;
 }

@@ -11,6 +11,9 @@ struct UpdateSettings {
     std::u16string resourceHost;  // host[:port] of the update server
     int32_t builtInVersion = 1001;
     DownloadOptions download;
+    // The minisign public key line new programs must be signed with; empty:
+    // no signature is asked for.
+    std::string publicKey;
 };
 
 // The values this build was configured with (ResourceHost and the built-in

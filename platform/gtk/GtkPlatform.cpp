@@ -99,6 +99,12 @@ void GtkPlatform::EndModal(int result) {
   if (modalLoop_) g_main_loop_quit(modalLoop_);
 }
 
+bool GtkPlatform::ProcessPendingEvents() {
+  // Bounded, so a source that is always ready cannot keep the caller here.
+  for (int round = 0; round < 64 && g_main_context_pending(nullptr); ++round) g_main_context_iteration(nullptr, FALSE);
+  return modalLoop_ == nullptr || g_main_loop_is_running(modalLoop_);
+}
+
 Rect GtkPlatform::WorkArea() const {
   GdkDisplay* display = gdk_display_get_default();
   GdkMonitor* monitor = gdk_display_get_primary_monitor(display);

@@ -24,6 +24,7 @@ class GtkPlatform final : public Platform {
   bool CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) override;
   int RunModal(Window& window) override;
   void EndModal(int result) override;
+  bool ProcessPendingEvents() override;
   Rect WorkArea() const override;
   Point CursorPos() const override;
   void SetDragFullWindows(bool) override {}  // our move loop always drags the whole window

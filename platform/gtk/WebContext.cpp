@@ -23,12 +23,14 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Pages address the program as res://<its file name>/<number>.
+// Pages address the program as res://<its name>.exe/<number>, the name being
+// its file name without extension, as the login dialog builds the address:
+// installed as "zarek" or "tessary" it is still found.
 const std::string& ExecutableName() {
   static const std::string name = [] {
     std::error_code error;
     const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string("zarek.exe") : path.filename().string();
+    return error ? std::string("zarek.exe") : path.stem().string() + ".exe";
   }();
   return name;
 }
@@ -79,6 +81,9 @@ WebKitWebContext* MakeContext() {
   WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(manager);
   g_object_unref(manager);
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_WEB_BROWSER);
+  // The name is taken now, with the first browser: the self-update renames
+  // the running file (to "zarek_.exe") before the loading page is served.
+  ExecutableName();
   webkit_web_context_register_uri_scheme(context, "res", ServeResourcePage, nullptr, nullptr);
   // Like files on disk, the program's pages are the program's own: a web
   // site may not load them into its pages; the program itself navigates.

@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -284,6 +285,21 @@ void OnWidgetDestroyed(GtkWidget*, gpointer data) {
   state->site.reset();  // the window that held the browser is going
 }
 
+// A JavaScript string literal of any text: everything but plain ASCII escaped.
+std::string ScriptString(const std::u16string& text) {
+  std::string literal = "\"";
+  for (const char16_t unit : text) {
+    if (unit >= 0x20 && unit < 0x7F && unit != u'"' && unit != u'\\' && unit != u'<') {
+      literal += static_cast<char>(unit);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(unit));
+      literal += escaped;
+    }
+  }
+  return literal + "\"";
+}
+
 class WebKitDocument final : public BrowserDocument {
  public:
   WebKitDocument(std::weak_ptr<State> state, std::uint64_t generation)
@@ -297,6 +313,16 @@ class WebKitDocument final : public BrowserDocument {
     // it before that navigation asks the page whether it may leave.
     webkit_web_view_evaluate_javascript(state->view, kClearOnBeforeUnloadScript, -1, nullptr, nullptr, nullptr,
                                         nullptr, nullptr);
+    return true;
+  }
+
+  bool SetTextOfClass(const std::u16string& className, const std::u16string& text) override {
+    auto state = state_.lock();
+    if (!state || state->widgetGone || state->generation != generation_) return false;
+    if (state->body == BodyReport::NoBody) return false;
+    const std::string script = "(function () { var e = document.getElementsByClassName(" + ScriptString(className) +
+                               ")[0]; if (e) e.textContent = " + ScriptString(text) + "; })()";
+    webkit_web_view_evaluate_javascript(state->view, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
     return true;
   }
 

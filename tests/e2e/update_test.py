@@ -2,24 +2,28 @@
 """End-to-end test of the client's self-update under Xvfb.
 
 The real zarek.exe runs from a temporary folder of its own (started with a
-different current folder, so the update must work beside the executable).
+different current folder, so the update must work beside the executable),
+installed under the names a package may give it: "zarek" (no extension) in
+the refusal case, "tessary" in the update case. The loading page must be found
+under either name (the login page is requested only once it has loaded), and
+the update swaps the running file whatever it is called.
 The demo site announces version 1002 and serves
 
 - in the update case, the same program with a marker appended after its ELF
-  image (trailing bytes change nothing when it runs; the update looks only at
-  the ELF header), with --update-once so that the restarted program finds its
+  image (trailing bytes change nothing when it runs, and the whole-image check
+  allows them), with --update-once so that the restarted program finds its
   own version 1001 announced and does not update again;
 - in the refusal case, an HTML page (what a captive portal answers) as the
   "executable".
 
 Update case: the message box "提示" appears above the skin, owned by the login
-dialog, while the folder holds the new "zarek.exe" and the old program as
+dialog, while the folder holds the new "tessary" and the old program as
 "zarek_.exe"; it is answered with a real click; the old process ends with
 status 0; the program running afterwards is the new file from the same
 folder, and its own check deletes "zarek_.exe".
 
 Refusal case: no message box, the old program keeps running and goes on to the
-login page, and the folder holds only the old "zarek.exe".
+login page, and the folder holds only the old "zarek".
 
 Usage: update_test.py --zarek BUILD/zarek.exe [--port 8310]
 Exit status 0 passed, 1 failed, 77 skipped (Xvfb, xdotool or openbox missing).
@@ -37,6 +41,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
+import skin_model as sm  # noqa: E402
 from harness import Failure, check, log, wait_for  # noqa: E402
 
 CAPTION = "提示"
@@ -49,6 +54,9 @@ START_TIMEOUT = 90          # a loaded machine starts WebKit slowly
 PORTAL_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi login</title></head>\n"
                b"<body><h1>Please sign in to use the network</h1>"
                b"<form method=post><input name=room></form></body></html>\n" * 20)
+
+LOADING_BROWN = (0x47, 0x33, 0x21)  # the loading page's background
+SLOW_RATE = 300 * 1024      # bytes per second of the slow download
 
 PR_SET_CHILD_SUBREAPER = 36
 
@@ -282,10 +290,10 @@ class UpdateDesktop(harness.Desktop):
             time.sleep(0.05)
 
 
-def make_folder(zarek, parent, name):
+def make_folder(zarek, parent, name, program_name):
     folder = os.path.join(parent, name)
     os.mkdir(folder)
-    program = os.path.join(folder, "zarek.exe")
+    program = os.path.join(folder, program_name)
     shutil.copy2(zarek, program)
     return folder, program
 
@@ -293,6 +301,13 @@ def make_folder(zarek, parent, name):
 def assert_nothing_in_current_folder(desk):
     stray = [n for n in os.listdir(desk.home) if n.startswith("zarek")]
     check(not stray, "update files landed in the current folder instead: %s" % stray)
+
+
+def share_of_colour(image, colour, tolerance=12):
+    pixels = image.width * image.height
+    near = sum(1 for i in range(0, len(image.data), 3)
+               if all(abs(image.data[i + k] - colour[k]) <= tolerance for k in range(3)))
+    return near / pixels
 
 
 def bright_share(image):
@@ -305,7 +320,7 @@ def bright_share(image):
 
 def refusal_case(desk, zarek, work):
     """An HTML page served as the new program is never installed."""
-    folder, program = make_folder(zarek, work, "refused")
+    folder, program = make_folder(zarek, work, "refused", "zarek")
     page = os.path.join(work, "portal.html")
     with open(page, "wb") as f:
         f.write(PORTAL_PAGE)
@@ -335,8 +350,8 @@ def refusal_case(desk, zarek, work):
         no_message_box()
         time.sleep(0.2)
     check(client.poll() is None, "the client ended (status %s)" % client.returncode)
-    check(listing(folder) == ["zarek.exe"], "refusal: the folder holds %s" % listing(folder))
-    check(read(program) == original, "refusal: zarek.exe was changed")
+    check(listing(folder) == ["zarek"], "refusal: the folder holds %s" % listing(folder))
+    check(read(program) == original, "refusal: zarek was changed")
     check(programs_running(program) == [client.pid], "refusal: another program was started from the folder")
     assert_nothing_in_current_folder(desk)
 
@@ -350,12 +365,92 @@ def refusal_case(desk, zarek, work):
 
     desk.stop_serving()
     desk._stop(client)
-    check(listing(folder) == ["zarek.exe"], "refusal: the folder holds %s after the end" % listing(folder))
+    check(listing(folder) == ["zarek"], "refusal: the folder holds %s after the end" % listing(folder))
+
+
+def slow_case(desk, zarek, work):
+    """A slow download keeps the windows answering: the skin is repainted and
+    can be dragged, the loading page shows the progress, and the skin's close
+    button cancels the download cleanly."""
+    folder, program = make_folder(zarek, work, "slow", "zarek.exe")
+    original = read(program)
+    served = os.path.join(work, "served-slow.exe")
+    with open(served, "wb") as f:
+        f.write(original + b"\nTESSARY-SLOW-MARKER\n")
+    desk.serve("--update-version", "1002", "--update-exe", served, "--update-rate", str(SLOW_RATE))
+
+    client = desk.start_client_from(program)
+
+    def downloading_skin():
+        check(client.poll() is None, "the client ended (status %s)" % client.returncode)
+        skins = [w for w in desk.windows_of(client.pid) if desk.title(w) == "Tessary"]
+        started = any(r.startswith(SERVED_EXE + "?") for r in desk.requests())
+        return skins[0] if skins and started else None
+    skin = wait_for(downloading_skin, START_TIMEOUT, step=0.2, what="the skin while the program downloads")
+    origin = desk.geometry(skin)[:2]
+
+    def text_strip(at):
+        # The loading page's text line, in the middle of the browser.
+        left, top = at[0] + sm.BROWSER_IN_SKIN[0], at[1] + sm.BROWSER_IN_SKIN[1]
+        return desk.grab(left + 100, top + 150, 410, 36)
+
+    def page_background(at):
+        left, top = at[0] + sm.BROWSER_IN_SKIN[0], at[1] + sm.BROWSER_IN_SKIN[1]
+        return share_of_colour(desk.grab(left + 20, top + 20, 200, 60), LOADING_BROWN)
+
+    def progress_moves(at):
+        first = text_strip(at)
+        wait_for(lambda: text_strip(at).mean_difference(first) > 0.5, 10, step=0.2,
+                 what="the progress text to change on the loading page")
+
+    wait_for(lambda: page_background(origin) > 0.9, 20, step=0.2, what="the loading page")
+    progress_moves(origin)
+    log("slow: progress advances on the loading page")
+    desk.screenshot("slow-progress")
+
+    # Dragged by the skin below the browser while the download goes on.
+    grip = sm.find_opaque_block((sm.LOGIN_OFFSET[0] + 40, sm.BROWSER_IN_SKIN[3] + 8,
+                                 sm.LOGIN_OFFSET[0] + 600, sm.BROWSER_IN_SKIN[3] + 60))
+    check(grip is not None, "no opaque skin pixel below the browser to drag by")
+    logo = (origin[0] + 560, origin[1] + 20, 300, 60)
+    logo_before = desk.grab(*logo)
+    dx, dy = -200, -100
+    start = (origin[0] + grip[0], origin[1] + grip[1])
+    desk.drag(start[0], start[1], start[0] + dx, start[1] + dy)
+    moved = wait_for(lambda: desk.geometry(skin)[:2] != origin and desk.geometry(skin)[:2], 10,
+                     what="the skin window to move during the download")
+    check(moved == (origin[0] + dx, origin[1] + dy),
+          "dragging by (%d, %d) from %s put the skin at %s" % (dx, dy, origin, moved))
+    wait_for(lambda: desk.grab(logo[0] + dx, logo[1] + dy, logo[2], logo[3]).mean_difference(logo_before) < 2.0,
+             10, step=0.2, what="the skin repainted at its new place")
+    wait_for(lambda: page_background(moved) > 0.9, 10, step=0.2, what="the loading page at the new place")
+    progress_moves(moved)
+    check(any(r.startswith(SERVED_EXE + "?") for r in desk.requests()), "the download did not start")
+    check("zarek_new.exe" in listing(folder), "no download in progress: the folder holds %s" % listing(folder))
+    desk.screenshot("slow-moved")
+    log("slow: the skin moved to %s and repainted while downloading" % (moved,))
+
+    # The skin's close button cancels: nothing half-written stays, status 0.
+    cx, cy = sm.button_centre(sm.CLOSE)
+    t_close = time.monotonic()
+    desk.click(moved[0] + cx, moved[1] + cy)
+    try:
+        status = client.wait(15)
+    except subprocess.TimeoutExpired:
+        raise Failure("the client did not end after its close button during the download")
+    log("slow: closed with status %d after %.2f s" % (status, time.monotonic() - t_close))
+    check(status == 0, "the client ended with status %d after the close button" % status)
+    check(listing(folder) == ["zarek.exe"], "after the cancel the folder holds %s" % listing(folder))
+    check(read(program) == original, "the cancel changed zarek.exe")
+    check(not programs_running(program), "a program still runs from the folder")
+    # The login page waited for the check, and a program that is ending never loads it.
+    check(LOGIN_PAGE not in desk.requests(), "the login page was requested: %s" % desk.requests())
+    desk.stop_serving()
 
 
 def update_case(desk, zarek, work, subreaper):
     """The newer program is installed, the old one restarts it and ends."""
-    folder, program = make_folder(zarek, work, "game")
+    folder, program = make_folder(zarek, work, "game", "tessary")
     previous = os.path.join(folder, "zarek_.exe")
     original = read(program)
     marker = b"\nTESSARY-UPDATE-MARKER %d %f\n" % (os.getpid(), time.time())
@@ -374,12 +469,12 @@ def update_case(desk, zarek, work, subreaper):
     t_box = time.monotonic()
     log("update: message box %#x after %.1f s" % (box, t_box - t0))
 
-    # The swap happened before the box: the new file is zarek.exe, the
-    # running old program now goes by zarek_.exe.
-    check(listing(folder) == ["zarek.exe", "zarek_.exe"], "during the box the folder holds %s" % listing(folder))
-    check(read(program) == newer, "zarek.exe is not the served program")
+    # The swap happened before the box: the new file has the running file's
+    # name, the running old program now goes by zarek_.exe.
+    check(listing(folder) == ["tessary", "zarek_.exe"], "during the box the folder holds %s" % listing(folder))
+    check(read(program) == newer, "tessary is not the served program")
     check(read(previous) == original, "zarek_.exe is not the old program")
-    check(os.access(program, os.X_OK), "the new zarek.exe is not executable")
+    check(os.access(program, os.X_OK), "the new tessary is not executable")
     check(exe_of(old.pid) == previous, "the old process runs %s, not zarek_.exe" % exe_of(old.pid))
     assert_nothing_in_current_folder(desk)
     reqs = desk.requests()
@@ -392,7 +487,8 @@ def update_case(desk, zarek, work, subreaper):
     owner = desk.transient_for(box)
     shown = desk.windows_of(old.pid)
     skin = [w for w in shown if desk.title(w) == "Tessary"]
-    check(len(skin) == 1, "expected one skin window, found %s" % skin)
+    check(len(skin) == 1, "expected one skin window, found %s among %s"
+          % (skin, [desk.title(w) for w in shown]))
     login = [w for w in shown if w not in (skin[0], box)]
     check(login == [owner], "the message box is owned by %#x, not by the login dialog %s"
           % (owner, [hex(w) for w in login]))
@@ -400,6 +496,10 @@ def update_case(desk, zarek, work, subreaper):
     ox, oy, _, _ = desk.geometry(owner)
     if (ox - sx, oy - sy) != LOGIN_OFFSET:
         log("note: the login dialog stands at %s from the skin, not at %s" % ((ox - sx, oy - sy), LOGIN_OFFSET))
+    # The loading page (dark brown) shows, found under the program's first
+    # name although the running file is now zarek_.exe.
+    check(share_of_colour(desk.grab(ox + 60, oy + 40, 200, 60), LOADING_BROWN) > 0.9,
+          "the loading page does not show in the login dialog")
     stack = desk.stacking()
     check(stack and stack[-1] == box, "the message box is not on top: stacking %s, box %#x" % (stack, box))
     bx, by, bw, bh = desk.geometry(box)
@@ -436,7 +536,7 @@ def update_case(desk, zarek, work, subreaper):
     new_pid = restarted[0]
     desk.adopt(new_pid)
     if subreaper:
-        check(parent_of(new_pid) == os.getpid(), "the running zarek.exe was not started by the old client")
+        check(parent_of(new_pid) == os.getpid(), "the running tessary was not started by the old client")
     with open("/proc/%d/exe" % new_pid, "rb") as f:
         check(f.read() == newer, "the restarted process does not run the served program")
     log("update: restarted client pid %d runs %s" % (new_pid, exe_of(new_pid)))
@@ -452,8 +552,8 @@ def update_case(desk, zarek, work, subreaper):
     time.sleep(1.5)
     check(not desk.message_boxes(new_pid), "the restarted client showed a message box")
     check(alive(new_pid), "the restarted client ended")
-    check(listing(folder) == ["zarek.exe"], "after the restart the folder holds %s" % listing(folder))
-    check(read(program) == newer, "zarek.exe changed after the restart")
+    check(listing(folder) == ["tessary"], "after the restart the folder holds %s" % listing(folder))
+    check(read(program) == newer, "tessary changed after the restart")
     reqs = desk.requests()
     check(sum(r.startswith("/derodoz/hollinzarek/") and ".exe" in r for r in reqs) == 1,
           "the program was downloaded more than once: %s" % reqs)
@@ -477,6 +577,7 @@ def main(argv=None):
             desk.watch_folder(work)
             try:
                 refusal_case(desk, zarek, work)
+                slow_case(desk, zarek, work)
                 update_case(desk, zarek, work, subreaper)
             except BaseException:
                 text = desk.client_log()

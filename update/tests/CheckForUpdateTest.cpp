@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 namespace tessary::update {
 namespace {
@@ -21,9 +24,9 @@ using Files = std::map<std::string, std::string>;
 const std::string kDescriptionPath = "/derodoz/hollinzarek/zarekupdate.ini";
 const std::string kOldProgram = "the running zarek";
 
-// A body that starts like this machine's own programs.
+// A whole program image for this machine, of about 16 KiB.
 std::string ProgramBytes(const std::string& marker) {
-    return testing::ReadFileStart("/proc/self/exe", 64) + marker;
+    return testing::SmallProgram(marker, 16384);
 }
 
 class CheckForUpdateTest : public ::testing::Test {
@@ -52,11 +55,25 @@ protected:
 
     Files Contents() { return testing::FolderContents(folder.Path()); }
 
-    void ExpectNothingChangedAndNothingShown() {
+    // Nothing changed, nothing shown, and at most one warning that names
+    // the cause (none when cause is empty).
+    void ExpectNothingChangedAndNothingShown(const std::string& cause = {}) {
         EXPECT_EQ(Contents(), (Files{{"zarek.exe", kOldProgram}}));
+        ExpectWarning(cause);
         EXPECT_TRUE(environment.messages.empty());
         EXPECT_TRUE(environment.startedPrograms.empty());
         EXPECT_EQ(environment.closesPosted, 0);
+    }
+
+    void ExpectWarning(const std::string& cause) {
+        if (cause.empty()) {
+            EXPECT_TRUE(environment.warnings.empty()) << environment.warnings[0];
+            return;
+        }
+        ASSERT_EQ(environment.warnings.size(), 1u);
+        EXPECT_NE(environment.warnings[0].find(cause), std::string::npos)
+            << environment.warnings[0];
+        environment.warnings.clear();
     }
 
     void ExpectDownloadFailureShownOnce() {
@@ -210,6 +227,7 @@ TEST_F(CheckForUpdateTest, ProgramErrorStatusIsShownOnce) {
         server.Serve("/files/zarek.exe", Reply{.status = status, .body = "<html>error</html>"});
         EXPECT_EQ(Check(), UpdateOutcome::DownloadFailed);
         ExpectDownloadFailureShownOnce();
+        ExpectWarning("did not answer 200");
     }
 }
 
@@ -222,7 +240,7 @@ TEST_F(CheckForUpdateTest, BrokenTransfersOfTheProgramChangeNothing) {
         server.Serve("/files/zarek.exe", Reply{.body = newProgram + std::string(100000, 'x'),
                                                .ending = ending});
         EXPECT_EQ(Check(), UpdateOutcome::DownloadFailed);
-        ExpectNothingChangedAndNothingShown();
+        ExpectNothingChangedAndNothingShown("the new program was not downloaded");
     }
 }
 
@@ -245,7 +263,7 @@ TEST_F(CheckForUpdateTest, WhatIsNotAProgramIsNeverSwappedIn) {
         OfferUpdate(server.Address("/files/zarek.exe"));
         server.Serve("/files/zarek.exe", Reply{.body = body});
         EXPECT_EQ(Check(), UpdateOutcome::NotAProgram);
-        ExpectNothingChangedAndNothingShown();
+        ExpectNothingChangedAndNothingShown("not a whole program");
     }
 }
 
@@ -255,7 +273,7 @@ TEST_F(CheckForUpdateTest, FailedFirstRenameKeepsTheOldProgram) {
     server.Serve("/files/zarek.exe", Reply{.body = newProgram});
 
     EXPECT_EQ(Check(), UpdateOutcome::SwapFailed);
-    ExpectNothingChangedAndNothingShown();
+    ExpectNothingChangedAndNothingShown("cannot rename");
 }
 
 TEST_F(CheckForUpdateTest, FailedSecondRenamePutsTheOldProgramBack) {
@@ -264,7 +282,7 @@ TEST_F(CheckForUpdateTest, FailedSecondRenamePutsTheOldProgramBack) {
     server.Serve("/files/zarek.exe", Reply{.body = newProgram});
 
     EXPECT_EQ(Check(), UpdateOutcome::SwapFailed);
-    ExpectNothingChangedAndNothingShown();
+    ExpectNothingChangedAndNothingShown("cannot rename");
     EXPECT_EQ(environment.events,
               (std::vector<std::string>{"rename zarek.exe->zarek_.exe",
                                         "rename zarek_new.exe->zarek.exe failed",
@@ -283,7 +301,7 @@ TEST_F(CheckForUpdateTest, MissingRunningProgramIsNotReplaced) {
     EXPECT_TRUE(environment.startedPrograms.empty());
 }
 
-TEST_F(CheckForUpdateTest, DescriptionThatCannotBeStoredEndsQuietly) {
+TEST_F(CheckForUpdateTest, DescriptionThatCannotBeStoredIsLogged) {
     std::filesystem::remove(folder.Path() / "zarekupdate.ini");
     std::filesystem::create_directory(folder.Path() / "zarekupdate.ini");
     OfferUpdate(server.Address("/files/zarek.exe"));
@@ -291,6 +309,7 @@ TEST_F(CheckForUpdateTest, DescriptionThatCannotBeStoredEndsQuietly) {
     EXPECT_EQ(Check(), UpdateOutcome::DescriptionFailed);
     EXPECT_EQ(Contents(), (Files{{"zarek.exe", kOldProgram}, {"zarekupdate.ini", "<folder>"}}));
     EXPECT_TRUE(environment.messages.empty());
+    ExpectWarning("update description cannot be stored");
 }
 
 TEST_F(CheckForUpdateTest, RedirectedDescriptionIsFollowed) {
@@ -303,6 +322,158 @@ TEST_F(CheckForUpdateTest, RedirectedDescriptionIsFollowed) {
 
     EXPECT_EQ(Check(), UpdateOutcome::Installed);
     ExpectInstalled(newProgram);
+}
+
+// A body whose end is told only by the connection closing, or a chunked
+// body whose last chunk never comes, cut at several points.
+TEST_F(CheckForUpdateTest, CutBodiesAreNeverSwappedIn) {
+    using Framing = Reply::Framing;
+    const size_t size = newProgram.size();
+    for (Framing framing : {Framing::CloseDelimited, Framing::Chunked, Framing::ContentLength}) {
+        for (size_t cut : {size_t{64}, size_t{200}, size / 2, size - 1}) {
+            SCOPED_TRACE(::testing::Message() << static_cast<int>(framing) << " cut at " << cut);
+            OfferUpdate(server.Address("/files/zarek.exe"));
+            server.Serve("/files/zarek.exe",
+                         Reply{.body = newProgram, .framing = framing, .cutAt = cut});
+            const UpdateOutcome outcome = Check();
+            EXPECT_TRUE(outcome == UpdateOutcome::NotAProgram ||
+                        outcome == UpdateOutcome::DownloadFailed)
+                << static_cast<int>(outcome);
+            ExpectNothingChangedAndNothingShown(outcome == UpdateOutcome::NotAProgram
+                                                    ? "not a whole program"
+                                                    : "was not downloaded");
+        }
+    }
+    // The same framings with the whole body install it.
+    for (Framing framing : {Framing::CloseDelimited, Framing::Chunked}) {
+        SetUp();
+        environment.messages.clear();
+        environment.startedPrograms.clear();
+        environment.closesPosted = 0;
+        OfferUpdate(server.Address("/files/zarek.exe"));
+        server.Serve("/files/zarek.exe", Reply{.body = newProgram, .framing = framing});
+        EXPECT_EQ(Check(), UpdateOutcome::Installed);
+        ExpectInstalled(newProgram);
+    }
+}
+
+// Installed under another name, the swap works on that file and keeps the
+// side files' names.
+TEST_F(CheckForUpdateTest, AnyInstallNameIsUpdatedInPlace) {
+    for (const std::string name : {"zarek", "tessary", "Zarek Client"}) {
+        SCOPED_TRACE(name);
+        TemporaryFolder install;
+        RecordingEnvironment installed(install.Path());
+        installed.programName = name;
+        testing::WriteFile(install.Path() / name, kOldProgram);
+        testing::WriteFile(install.Path() / "zarek_.exe", "older");
+        OfferUpdate(server.Address("/files/zarek.exe"));
+        server.Serve("/files/zarek.exe", Reply{.body = newProgram});
+
+        EXPECT_EQ(UpdateCheck(installed, server.Host(), 1001, options).Run(),
+                  UpdateOutcome::Installed);
+        EXPECT_EQ(testing::FolderContents(install.Path()),
+                  (Files{{name, newProgram}, {"zarek_.exe", kOldProgram}}));
+        EXPECT_EQ(installed.events,
+                  (std::vector<std::string>{"rename " + name + "->zarek_.exe",
+                                            "rename zarek_new.exe->" + name, "message", "start",
+                                            "close"}));
+        EXPECT_EQ(installed.startedPrograms,
+                  std::vector<std::filesystem::path>{install.Path() / name});
+        EXPECT_TRUE(installed.warnings.empty());
+    }
+}
+
+TEST_F(CheckForUpdateTest, ReadOnlyFolderFetchesNothingAndSaysWhy) {
+    environment.folderWritable = false;
+    OfferUpdate(server.Address("/files/zarek.exe"));
+    server.Serve("/files/zarek.exe", Reply{.body = newProgram});
+
+    EXPECT_EQ(Check(), UpdateOutcome::FolderNotWritable);
+    EXPECT_TRUE(server.Requests().empty());
+    ExpectNothingChangedAndNothingShown(folder.Path().string() + " is not writable");
+}
+
+// Limits the size of files this process writes, as a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int);
+};
+
+TEST_F(CheckForUpdateTest, FullDiskLeavesTheOldProgramAndSaysWhy) {
+    const std::string program = testing::SmallProgram("large", 600 * 1024);
+    server.Serve("/files/zarek.exe", Reply{.body = program});
+    const struct {
+        rlim_t limit;
+        UpdateOutcome outcome;
+        const char* cause;
+    } cases[] = {
+        {8, UpdateOutcome::DescriptionFailed, "update description cannot be stored"},
+        {4096, UpdateOutcome::DownloadFailed, "zarek_new.exe cannot be written"},
+        {300 * 1024, UpdateOutcome::DownloadFailed, "zarek_new.exe cannot be written"},
+    };
+    for (const auto& example : cases) {
+        SCOPED_TRACE(example.limit);
+        OfferUpdate(server.Address("/files/zarek.exe"));
+        UpdateOutcome outcome;
+        {
+            FileSizeLimit full(example.limit);
+            outcome = Check();
+        }
+        EXPECT_EQ(outcome, example.outcome);
+        ExpectNothingChangedAndNothingShown(example.cause);
+    }
+}
+
+// Progress goes to the environment while the program arrives; a close
+// during the download cancels it and leaves everything as it was.
+TEST_F(CheckForUpdateTest, ProgressIsReportedAndCancelLeavesNothing) {
+    // The windows are asked to keep answering while nothing arrives, too.
+    options.stallTimeout = std::chrono::seconds(10);
+    server.Serve(kDescriptionPath, Reply{.ending = Reply::Ending::StallBeforeAnswer});
+    environment.cancelAtAnswer = 3;
+    EXPECT_EQ(Check(), UpdateOutcome::Cancelled);
+    EXPECT_EQ(environment.answers, 3);
+    ExpectNothingChangedAndNothingShown();
+    environment.cancelAtAnswer = INT32_MAX;
+
+    const std::string program = testing::SmallProgram("large", 1 << 20);
+    OfferUpdate(server.Address("/files/zarek.exe"));
+    server.Serve("/files/zarek.exe", Reply{.body = program, .bytesPerSecond = 4 << 20});
+    environment.cancelAfter = 200 * 1024;
+    EXPECT_EQ(Check(), UpdateOutcome::Cancelled);
+    ExpectNothingChangedAndNothingShown();
+    ASSERT_FALSE(environment.progress.empty());
+    EXPECT_GE(environment.progress.back().first, 200u * 1024);
+    EXPECT_LT(environment.progress.back().first, program.size());
+
+    environment.progress.clear();
+    environment.cancelAfter = UINT64_MAX;
+    OfferUpdate(server.Address("/files/zarek.exe"));
+    EXPECT_EQ(Check(), UpdateOutcome::Installed);
+    ExpectInstalled(program);
+    ASSERT_GE(environment.progress.size(), 2u);
+    uint64_t last = 0;
+    for (const auto& [received, total] : environment.progress) {
+        EXPECT_GE(received, last);
+        EXPECT_EQ(total, static_cast<int64_t>(program.size()));
+        last = received;
+    }
+    EXPECT_EQ(last, program.size());
 }
 
 TEST(CheckForUpdateSettingsTest, BuiltInSettingsCarryTheProductLimits) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <stdexcept>
 
 namespace tessary::update::testing {
@@ -213,7 +214,10 @@ void LoopbackHttpServer::Answer(int connection) {
 
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " +
                        StatusText(reply.status) + "\r\n";
-    head += "Content-Length: " + std::to_string(bodySize) + "\r\n";
+    if (reply.framing == Reply::Framing::ContentLength)
+        head += "Content-Length: " + std::to_string(bodySize) + "\r\n";
+    else if (reply.framing == Reply::Framing::Chunked)
+        head += "Transfer-Encoding: chunked\r\n";
     head += "Connection: close\r\n";
     for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
     head += "\r\n";
@@ -227,7 +231,7 @@ void LoopbackHttpServer::Answer(int connection) {
                ::sendfile(connection, file, &offset, static_cast<size_t>(fileSize - offset)) > 0) {
         }
     } else if (reply.ending == Ending::Complete) {
-        SendAll(connection, reply.body);
+        SendBody(connection, reply);
     } else if (reply.ending == Ending::Trickle) {
         for (char byte : reply.body) {
             if (!SendAll(connection, &byte, 1)) break;
@@ -247,6 +251,31 @@ void LoopbackHttpServer::Answer(int connection) {
     }
     if (file >= 0) ::close(file);
     ::close(connection);
+}
+
+// Sends a whole body as framed, or its first cutAt bytes, at the reply's rate.
+void LoopbackHttpServer::SendBody(int connection, const Reply& reply) {
+    const bool chunked = reply.framing == Reply::Framing::Chunked;
+    const size_t end = std::min(reply.body.size(), reply.cutAt.value_or(reply.body.size()));
+    // A twentieth of a second's worth at a time when throttled.
+    const size_t piece = reply.bytesPerSecond ? std::max<size_t>(reply.bytesPerSecond / 20, 1)
+                                              : size_t{16384};
+    for (size_t at = 0; at < end; at += piece) {
+        const size_t size = std::min(piece, end - at);
+        if (chunked) {
+            char line[32];
+            std::snprintf(line, sizeof line, "%zx\r\n", size);
+            if (!SendAll(connection, line)) return;
+        }
+        if (!SendAll(connection, reply.body.data() + at, size)) return;
+        if (chunked && !SendAll(connection, "\r\n")) return;
+        if (reply.bytesPerSecond) {
+            std::unique_lock lock(mutex_);
+            if (stopping_.wait_for(lock, std::chrono::milliseconds(50), [this] { return stop_; }))
+                return;
+        }
+    }
+    if (chunked && !reply.cutAt) SendAll(connection, "0\r\n\r\n");
 }
 
 RefusingPort::RefusingPort() { fd_ = BindLoopback(port_); }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,9 @@ namespace tessary::update::testing {
 
 // How the server answers one path.
 struct Reply {
+    // How the body's end is told: its length, the connection's end, or
+    // chunked transfer coding.
+    enum class Framing { ContentLength, CloseDelimited, Chunked };
     enum class Ending {
         Complete,        // the whole body, then the connection closes
         CutShort,        // half the body under the full Content-Length, then FIN
@@ -29,6 +33,11 @@ struct Reply {
     Ending ending = Ending::Complete;
     std::chrono::milliseconds tricklePause{0};
     std::filesystem::path file = {};  // when set, the body is this file (sent with sendfile)
+    Framing framing = Framing::ContentLength;
+    // When set, only this many bytes of the body are sent, then the
+    // connection closes (a chunked body without its last chunk).
+    std::optional<size_t> cutAt = {};
+    size_t bytesPerSecond = 0;  // when set, the body is sent at about this rate
 };
 
 struct RecordedRequest {
@@ -58,6 +67,7 @@ private:
     void AcceptLoop();
     void Answer(int connection);
     bool WaitWhileClientConnected(int connection);
+    void SendBody(int connection, const Reply& reply);
 
     int listener_ = -1;
     uint16_t port_ = 0;

@@ -23,15 +23,26 @@ protected:
     PosixUpdateEnvironment environment{nullptr, nullptr};
 };
 
-TEST_F(PosixUpdateEnvironmentTest, ExecutableFolderIgnoresTheCurrentDirectory) {
+TEST_F(PosixUpdateEnvironmentTest, ExecutablePathIgnoresTheCurrentDirectory) {
     const fs::path before = fs::current_path();
     fs::current_path(folder.Path());
-    const fs::path found = environment.ExecutableFolder();
+    const fs::path found = environment.ExecutablePath();
     fs::current_path(before);
-    // The test program itself lives in that folder, not in the working directory.
-    EXPECT_NE(found, folder.Path());
-    EXPECT_TRUE(fs::equivalent(found / fs::path(program_invocation_name).filename(),
-                               "/proc/self/exe"));
+    // The test program's own file, not something in the working directory.
+    EXPECT_NE(found.parent_path(), folder.Path());
+    EXPECT_TRUE(found.is_absolute());
+    EXPECT_EQ(found.filename(), fs::path(program_invocation_name).filename());
+    EXPECT_TRUE(fs::equivalent(found, "/proc/self/exe"));
+}
+
+TEST_F(PosixUpdateEnvironmentTest, FolderWritableFollowsThePermissions) {
+    EXPECT_TRUE(environment.FolderWritable(folder.Path()));
+    EXPECT_FALSE(environment.FolderWritable(folder.Path() / "missing"));
+    EXPECT_FALSE(environment.FolderWritable("/proc/self"));
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    ::chmod(folder.Path().c_str(), 0555);
+    EXPECT_FALSE(environment.FolderWritable(folder.Path()));
+    ::chmod(folder.Path().c_str(), 0755);
 }
 
 TEST_F(PosixUpdateEnvironmentTest, DeleteRemovesFilesOnly) {
