@@ -46,15 +46,25 @@ SERVERS_BY_ID = {server[0]: server for server in GAME_SERVERS}
 # hand-over with mainVersion=test therefore plays the scriptable test movie.
 MOVIE_ALIASES = {"GameLoader_test.swf": "TestMovie.swf"}
 SAFE_MOVIE_NAME = re.compile(r"^[A-Za-z0-9_.\-]+\.swf$")
+LOADER_MOVIE = "GameLoader_%s.swf" % MAIN_VERSION
+# What --loader-movie may name besides a movie of --movies: no movie (404),
+# and a file that is no SWF at all (an HTML error page some servers send).
+LOADER_MISSING, LOADER_BROKEN = "missing", "broken"
+BROKEN_MOVIE = b"<html><body><h1>502 Bad Gateway</h1></body></html>\n"
 SAFE_HOST = re.compile(r"^(?:[A-Za-z0-9.\-]+|\[[0-9A-Fa-f:.]+\])(?::\d{1,5})?$")
 
 
 class Site:
     """Everything a request needs to know: templates, movies, update mode."""
 
-    def __init__(self, root, movies_dir, update_version, update_exe, update_once=False):
+    def __init__(self, root, movies_dir, update_version, update_exe, update_once=False, loader_movies=()):
         self.root = root
         self.movies_dir = movies_dir
+        # What the n-th request for the loader movie gets (the last one
+        # repeats); empty: the loader movie itself.
+        self.loader_movies = list(loader_movies)
+        self.loader_requests = 0
+        self.loader_lock = threading.Lock()
         self.update_version = update_version
         self.update_exe = update_exe
         # With update_once the newer version is announced until its executable
@@ -68,6 +78,15 @@ class Site:
     def _read(self, name):
         with open(os.path.join(self.root, name), encoding="utf-8") as f:
             return f.read()
+
+    def next_loader_movie(self):
+        """What this request for the loader movie is answered with."""
+        with self.loader_lock:
+            if not self.loader_movies:
+                return LOADER_MOVIE
+            n = min(self.loader_requests, len(self.loader_movies) - 1)
+            self.loader_requests += 1
+            return self.loader_movies[n]
 
     def template(self, name):
         if name not in self.templates:
@@ -330,6 +349,12 @@ class Handler(BaseHTTPRequestHandler):
 
     def movie(self, name):
         name = MOVIE_ALIASES.get(name, name)
+        if name == LOADER_MOVIE and self.command == "GET":
+            name = self.site.next_loader_movie()
+            if name == LOADER_BROKEN:
+                self.send_body(HTTPStatus.OK, BROKEN_MOVIE, "application/x-shockwave-flash",
+                               [("Access-Control-Allow-Origin", "*"), ("Cache-Control", "no-store")])
+                return
         if not self.site.movies_dir or not SAFE_MOVIE_NAME.match(name):
             self.not_found()
             return
@@ -408,6 +433,10 @@ def parse_args(argv):
     parser.add_argument("--update-exe", default=None, help="the executable served for that version")
     parser.add_argument("--update-once", action="store_true",
                         help="announce the built-in version again once the executable was sent")
+    parser.add_argument("--loader-movie", default="", metavar="WHAT[,WHAT...]",
+                        help="answer the requests for %s with: %s (404), %s (not a SWF) or another "
+                             "movie of --movies; the n-th request gets the n-th, the last repeats"
+                        % (LOADER_MOVIE, LOADER_MISSING, LOADER_BROKEN))
     parser.add_argument("--quiet", action="store_true", help="do not log requests")
     args = parser.parse_args(argv)
     if args.update_exe and args.update_version is None:
@@ -424,12 +453,17 @@ def parse_args(argv):
         parser.error("--movies: no such folder: %s" % args.movies)
     if not 0 <= args.port <= 65535:
         parser.error("--port must be 0..65535")
+    args.loader_movie = [w.strip() for w in args.loader_movie.split(",")] if args.loader_movie else []
+    for what in args.loader_movie:
+        if what not in (LOADER_MISSING, LOADER_BROKEN) and not SAFE_MOVIE_NAME.match(what):
+            parser.error("--loader-movie: not %s, %s or a movie name: %r" % (LOADER_MISSING, LOADER_BROKEN, what))
     return args
 
 
 def main(argv=None):
     args = parse_args(sys.argv[1:] if argv is None else argv)
-    site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once)
+    site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once,
+                args.loader_movie)
     try:
         server = DemoServer((args.bind, args.port), site, args.quiet)
     except OSError as error:
