@@ -291,8 +291,9 @@ class GatedProxy:
 class Desktop:
     """Xvfb, a window manager, the demo site and the client, torn down together."""
 
-    def __init__(self, name, zarek, movies, port, compositor=False, tray=False, hold=()):
+    def __init__(self, name, zarek, movies, port, compositor=False, tray=False, hold=(), demo_args=()):
         self.name = name
+        self.demo_args = list(demo_args)  # extra options of the demo site
         self.zarek = zarek
         self.movies = movies
         self.port = port
@@ -410,6 +411,7 @@ class Desktop:
         argv = [sys.executable, demo, "--port", str(port)]
         if self.movies and os.path.isdir(self.movies):
             argv += ["--movies", self.movies]
+        argv += self.demo_args
         end = time.monotonic() + 30
         while True:
             try:
@@ -630,6 +632,17 @@ class Desktop:
         return Image.load(path, 3)
 
 
+# How GLib prints a warning or critical of any log domain ("Gtk-WARNING **",
+# "GLib-GObject-CRITICAL **"): a normal run of the client prints none.
+GLIB_TROUBLE = re.compile(r"-(WARNING|CRITICAL) \*\*")
+
+
+def check_quiet_terminal(desk):
+    """Fails when the client printed a GTK or GLib warning or critical."""
+    lines = [line for line in desk.client_log().splitlines() if GLIB_TROUBLE.search(line)]
+    check(not lines, "the client printed %d warning(s) or critical(s):\n%s" % (len(lines), "\n".join(lines[:10])))
+
+
 def arguments(argv):
     """--zarek PATH --movies DIR --port N; the port defaults to the build's 8310."""
     opts = {"zarek": None, "movies": None, "port": 8310}
@@ -654,6 +667,7 @@ def main(test, argv=None, **desktop_options):
         with Desktop(name, opts["zarek"], opts["movies"], opts["port"], **desktop_options) as desk:
             try:
                 test(desk, opts)
+                check_quiet_terminal(desk)
             except BaseException:
                 text = desk.client_log()
                 if text:
