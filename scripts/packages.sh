@@ -11,6 +11,7 @@ TESSARY_BUILD_PACKAGES=(
 TESSARY_TEST_PACKAGES=(
   xvfb xauth xdotool openbox trayer xcompmgr imagemagick x11-utils
   clang libclang-rt-14-dev
+  pulseaudio pulseaudio-utils
 )
 
 tessary_missing_packages() {
