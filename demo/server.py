@@ -46,6 +46,11 @@ SERVERS_BY_ID = {server[0]: server for server in GAME_SERVERS}
 # hand-over with mainVersion=test therefore plays the scriptable test movie.
 MOVIE_ALIASES = {"GameLoader_test.swf": "TestMovie.swf"}
 SAFE_MOVIE_NAME = re.compile(r"^[A-Za-z0-9_.\-]+\.swf$")
+LOADER_MOVIE = "GameLoader_%s.swf" % MAIN_VERSION
+# What --loader-movie may name besides a movie of --movies: no movie (404),
+# and a file that is no SWF at all (an HTML error page some servers send).
+LOADER_MISSING, LOADER_BROKEN = "missing", "broken"
+BROKEN_MOVIE = b"<html><body><h1>502 Bad Gateway</h1></body></html>\n"
 SAFE_HOST = re.compile(r"^(?:[A-Za-z0-9.\-]+|\[[0-9A-Fa-f:.]+\])(?::\d{1,5})?$")
 
 
@@ -53,11 +58,16 @@ class Site:
     """Everything a request needs to know: templates, movies, update mode."""
 
     def __init__(self, root, movies_dir, update_version, update_exe, update_once=False, cases=None,
-                 update_rate=0):
+                 update_rate=0, loader_movies=()):
         self.root = root
         # The switches for the client's end-to-end tests (see parse_args).
         self.cases = cases or {}
         self.movies_dir = movies_dir
+        # What the n-th request for the loader movie gets (the last one
+        # repeats); empty: the loader movie itself.
+        self.loader_movies = list(loader_movies)
+        self.loader_requests = 0
+        self.loader_lock = threading.Lock()
         self.update_version = update_version
         self.update_exe = update_exe
         # With update_once the newer version is announced until its executable
@@ -74,6 +84,15 @@ class Site:
     def _read(self, name):
         with open(os.path.join(self.root, name), encoding="utf-8") as f:
             return f.read()
+
+    def next_loader_movie(self):
+        """What this request for the loader movie is answered with."""
+        with self.loader_lock:
+            if not self.loader_movies:
+                return LOADER_MOVIE
+            n = min(self.loader_requests, len(self.loader_movies) - 1)
+            self.loader_requests += 1
+            return self.loader_movies[n]
 
     def template(self, name):
         if name not in self.templates:
@@ -392,6 +411,12 @@ class Handler(BaseHTTPRequestHandler):
 
     def movie(self, name):
         name = MOVIE_ALIASES.get(name, name)
+        if name == LOADER_MOVIE and self.command == "GET":
+            name = self.site.next_loader_movie()
+            if name == LOADER_BROKEN:
+                self.send_body(HTTPStatus.OK, BROKEN_MOVIE, "application/x-shockwave-flash",
+                               [("Access-Control-Allow-Origin", "*"), ("Cache-Control", "no-store")])
+                return
         if not self.site.movies_dir or not SAFE_MOVIE_NAME.match(name):
             self.not_found()
             return
@@ -472,6 +497,10 @@ def parse_args(argv):
                         help="announce the built-in version again once the executable was sent")
     parser.add_argument("--update-rate", type=int, default=0,
                         help="send the executable at this many bytes per second (default: at once)")
+    parser.add_argument("--loader-movie", default="", metavar="WHAT[,WHAT...]",
+                        help="answer the requests for %s with: %s (404), %s (not a SWF) or another "
+                             "movie of --movies; the n-th request gets the n-th, the last repeats"
+                        % (LOADER_MOVIE, LOADER_MISSING, LOADER_BROKEN))
     parser.add_argument("--quiet", action="store_true", help="do not log requests")
     tests = parser.add_argument_group("cases for the client's end-to-end tests (all off by default)")
     tests.add_argument("--remembered-login", action="store_true",
@@ -502,6 +531,10 @@ def parse_args(argv):
         parser.error("--update-rate must not be negative")
     if not 0 <= args.port <= 65535:
         parser.error("--port must be 0..65535")
+    args.loader_movie = [w.strip() for w in args.loader_movie.split(",")] if args.loader_movie else []
+    for what in args.loader_movie:
+        if what not in (LOADER_MISSING, LOADER_BROKEN) and not SAFE_MOVIE_NAME.match(what):
+            parser.error("--loader-movie: not %s, %s or a movie name: %r" % (LOADER_MISSING, LOADER_BROKEN, what))
     return args
 
 
@@ -516,7 +549,7 @@ def main(argv=None):
         if args.movie_calls is not None or args.movie_later_calls is not None else None,
     }
     site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once, cases,
-                args.update_rate)
+                args.update_rate, args.loader_movie)
     try:
         server = DemoServer((args.bind, args.port), site, args.quiet)
     except OSError as error:

@@ -12,6 +12,7 @@ TESSARY_TEST_PACKAGES=(
   xvfb xauth xdotool openbox trayer xcompmgr imagemagick x11-utils x11-xserver-utils
   mutter xwayland dbus-daemon python3-gi gir1.2-glib-2.0
   clang libclang-rt-14-dev minisign
+  pulseaudio pulseaudio-utils
 )
 
 tessary_missing_packages() {

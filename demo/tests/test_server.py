@@ -255,6 +255,23 @@ class MoviesTest(SiteTestCase):
             self.assertEqual((code, body), (200, data), path)
 
 
+class LoaderMovieSequenceTest(SiteTestCase):
+    """--loader-movie: what each request for the loader movie gets, in turn."""
+    server_args = ("--loader-movie", "missing,broken,TestMovie.swf")
+
+    def test_missing_broken_then_another_movie_repeated(self):
+        # A HEAD and other movies do not count as a request for the loader.
+        self.assertEqual(self.request("/res/GameLoader_1.0.3.swf", method="HEAD")[0], 200)
+        self.assertEqual(self.request("/res/TestMovie.swf")[:3:2], (200, b"FWS\x0atest"))
+        code, _, body = self.request("/res/GameLoader_1.0.3.swf")
+        self.assertEqual(code, 404)
+        code, headers, body = self.request("/res/GameLoader_1.0.3.swf")
+        self.assertEqual((code, headers["Content-Type"]), (200, "application/x-shockwave-flash"))
+        self.assertFalse(body[:3] in (b"FWS", b"CWS", b"ZWS"), "the broken movie is no SWF")
+        for _ in range(2):
+            self.assertEqual(self.request("/res/GameLoader_1.0.3.swf")[:3:2], (200, b"FWS\x0atest"))
+
+
 class UpdateDefaultTest(SiteTestCase):
     def read_ini(self, path):
         code, _, data = self.request(path)
@@ -370,7 +387,9 @@ class OptionsTest(unittest.TestCase):
                      ("--update-version", "-1"),
                      ("--movies", missing),
                      ("--root", missing),
-                     ("--port", "70000")):
+                     ("--port", "70000"),
+                     ("--loader-movie", "missing,../x.swf"),
+                     ("--loader-movie", "nothing")):
             result = self.run_server(*args)
             self.assertEqual(result.returncode, 2, args)
             self.assertEqual(result.stdout, "", args)

@@ -1,5 +1,6 @@
-# The Flash movies: the demo game's loader movie and the scriptable test
-# movie, compiled with haxe (AS3, SWF version 10) when haxe is installed.
+# The Flash movies: the demo game's loader movie, the scriptable test movie
+# and the tone movie (plays an embedded sound), compiled with haxe (AS3, SWF
+# version 10) when haxe is installed.
 #
 # Include this file from any CMakeLists.txt that needs the movies; it defines
 # its targets only once. It provides:
@@ -25,17 +26,24 @@ set(_tessary_movies_src ${CMAKE_CURRENT_LIST_DIR})
 file(GLOB_RECURSE _tessary_movies_common CONFIGURE_DEPENDS
   ${_tessary_movies_src}/common/*.hx ${_tessary_movies_src}/flashstd/*.hx)
 
-# One movie: output file name, main class, source folder, stage size.
+# One movie: output file name, main class, source folder, stage size; then
+# any generated files it embeds (their folders join the class path).
 function(_tessary_add_movie output main folder width height)
   file(GLOB sources CONFIGURE_DEPENDS ${_tessary_movies_src}/${folder}/*.hx)
+  set(generated_paths)
+  foreach(file ${ARGN})
+    get_filename_component(dir ${file} DIRECTORY)
+    list(APPEND generated_paths -cp ${dir})
+  endforeach()
   add_custom_command(
     OUTPUT ${TESSARY_MOVIES_DIR}/${output}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${TESSARY_MOVIES_DIR}
     COMMAND ${HAXE_EXECUTABLE}
             -cp ${_tessary_movies_src}/flashstd -cp ${_tessary_movies_src}/common
-            -cp ${_tessary_movies_src}/${folder} -main ${main} -swf ${TESSARY_MOVIES_DIR}/${output}
+            -cp ${_tessary_movies_src}/${folder} ${generated_paths}
+            -main ${main} -swf ${TESSARY_MOVIES_DIR}/${output}
             -swf-version 10 -swf-header ${width}:${height}:30:07050A
-    DEPENDS ${sources} ${_tessary_movies_common}
+    DEPENDS ${sources} ${_tessary_movies_common} ${ARGN}
     COMMENT "Compiling movie ${output}"
     VERBATIM)
 endfunction()
@@ -43,11 +51,23 @@ endfunction()
 _tessary_add_movie(GameLoader_1.0.3.swf GameLoader loader 1000 600)
 _tessary_add_movie(TestMovie.swf TestMovie test 800 600)
 
-add_custom_target(tessary_movies ALL DEPENDS
+# The tone movie's sound is written at build time rather than kept as a
+# binary file in the sources (by Python, which the demo site needs anyway).
+set(_tessary_movie_files
   ${TESSARY_MOVIES_DIR}/GameLoader_1.0.3.swf
   ${TESSARY_MOVIES_DIR}/TestMovie.swf)
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+  set(_tessary_tone ${CMAKE_BINARY_DIR}/movie-sounds/tone.wav)
+  add_custom_command(
+    OUTPUT ${_tessary_tone}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/movie-sounds
+    COMMAND ${Python3_EXECUTABLE} ${_tessary_movies_src}/tone/make_tone.py ${_tessary_tone} 880 1
+    DEPENDS ${_tessary_movies_src}/tone/make_tone.py
+    COMMENT "Writing the tone movie's sound"
+    VERBATIM)
+  _tessary_add_movie(ToneMovie.swf ToneMovie tone 800 600 ${_tessary_tone})
+  list(APPEND _tessary_movie_files ${TESSARY_MOVIES_DIR}/ToneMovie.swf)
+endif()
 
-add_test(NAME movies_call_list
-  COMMAND ${HAXE_EXECUTABLE}
-          -cp ${_tessary_movies_src}/common -cp ${_tessary_movies_src}/tests
-          -main CallListTest --interp)
+add_custom_target(tessary_movies ALL DEPENDS ${_tessary_movie_files})

@@ -13,6 +13,7 @@
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/WebContext.h"
+#include "platform/gtk/WebsitePolicies.h"
 
 namespace platform::gtk {
 
@@ -356,6 +357,7 @@ WebKitBrowser::WebKitBrowser(std::unique_ptr<BrowserSite> site, int controlId, c
   webkit_user_script_unref(reporter);
 
   state.view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedWebContext(),
+                                            "website-policies", SoundWithoutClickPolicies(),
                                             "user-content-manager", state.content, nullptr));
   g_object_ref_sink(state.view);
   g_signal_connect(state.view, "load-changed", G_CALLBACK(OnLoadChanged), &state);

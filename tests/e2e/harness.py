@@ -755,6 +755,17 @@ class Desktop:
         return Image.load(path, 3)
 
 
+# How GLib prints a warning or critical of any log domain ("Gtk-WARNING **",
+# "GLib-GObject-CRITICAL **"): a normal run of the client prints none.
+GLIB_TROUBLE = re.compile(r"-(WARNING|CRITICAL) \*\*")
+
+
+def check_quiet_terminal(desk):
+    """Fails when the client printed a GTK or GLib warning or critical."""
+    lines = [line for line in desk.client_log().splitlines() if GLIB_TROUBLE.search(line)]
+    check(not lines, "the client printed %d warning(s) or critical(s):\n%s" % (len(lines), "\n".join(lines[:10])))
+
+
 def arguments(argv):
     """--zarek PATH --movies DIR --port N --desktop openbox|composited|mutter;
     the port defaults to the build's 8310, the desktop to openbox."""
@@ -782,6 +793,7 @@ def main(test, argv=None, **desktop_options):
         with Desktop(name, opts["zarek"], opts["movies"], opts["port"], **desktop_options) as desk:
             try:
                 test(desk, opts)
+                check_quiet_terminal(desk)
             except BaseException:
                 text = desk.client_log()
                 if text:

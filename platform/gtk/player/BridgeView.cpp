@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "platform/gtk/WebsitePolicies.h"
 #include "platform/gtk/player/InvokeXml.h"
 #include "platform/gtk/player/JscValues.h"
 #include "platform/gtk/player/PlayerFiles.h"
@@ -39,7 +40,7 @@ BridgeView::BridgeView(WebKitWebContext* context, GtkWidget* shelf) : shelf_(she
   webkit_user_content_manager_register_script_message_handler(content_, kChannel);
 
   view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
-                                       content_, nullptr));
+                                       content_, "website-policies", SoundWithoutClickPolicies(), nullptr));
   g_object_ref_sink(view_);
 
   WebKitSettings* settings = webkit_web_view_get_settings(view_);

@@ -30,7 +30,8 @@ class MovieSessionEvents {
 
 class BridgeView : public std::enable_shared_from_this<BridgeView> {
  public:
-  // shelf: the off-screen window the view waits in while it has no frame.
+  // shelf: the container (in an off-screen window) the view waits in while
+  // it has no frame.
   BridgeView(WebKitWebContext* context, GtkWidget* shelf);
   ~BridgeView();
   BridgeView(const BridgeView&) = delete;

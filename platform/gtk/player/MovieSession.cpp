@@ -141,18 +141,25 @@ class PlayerPool {
   }
 
   // A view with no window waits in one off the screen, drawn and running as
-  // if it were shown, so that it starts up as a shown one would.
+  // if it were shown, so that it starts up as a shown one would. Several
+  // may wait at a time (the warm page, the page of a player made before
+  // the warm-up once its window goes, one being let go): they stand side by
+  // side in a row there, as a window holds only one widget of its own.
   GtkWidget* Shelf() {
     if (!shelf_) {
       shelf_ = gtk_offscreen_window_new();
       gtk_window_set_default_size(GTK_WINDOW(shelf_), 800, 600);
-      gtk_widget_show(shelf_);
+      shelfRow_ = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+      gtk_box_set_homogeneous(GTK_BOX(shelfRow_), TRUE);
+      gtk_container_add(GTK_CONTAINER(shelf_), shelfRow_);
+      gtk_widget_show_all(shelf_);
     }
-    return shelf_;
+    return shelfRow_;
   }
 
   WebKitWebContext* context_ = nullptr;
   GtkWidget* shelf_ = nullptr;
+  GtkWidget* shelfRow_ = nullptr;  // inside shelf_
   std::shared_ptr<BridgeView> idle_;
   std::vector<std::shared_ptr<BridgeView>> retired_;
   guint retireSource_ = 0;

@@ -8,7 +8,11 @@
 // Ruffle player element (fresh instance, fresh settings, no callbacks of an
 // older movie) in the same page.
 //
-// Written against Ruffle 0.6.0 (see package.json); the two places that
+// When the movie cannot be loaded (not found, not a movie) or Ruffle fails,
+// the page shows its own notice in place of Ruffle's error screen (which is
+// in English, points at Ruffle's project and asks for bug reports).
+//
+// Written against Ruffle 0.6.0 (see package.json); the three places that
 // depend on its inner workings are marked "Ruffle 0.6.0".
 "use strict";
 
@@ -123,6 +127,39 @@
       element.remove();  // Ruffle destroys its instance when the element leaves the page
       element = null;
     }
+    showFailure(false);
+  }
+
+  function showFailure(shown) {
+    const notice = document.getElementById("failure");
+    if (notice) notice.hidden = !shown;
+  }
+
+  // The movie of session id could not be played: its player goes, the
+  // page's own notice takes its place.
+  function fail(id, player, reason) {
+    if (id !== session || element !== player) return;
+    post({ session: 0, kind: "log", level: "error", text: "the movie could not be loaded: " + reason });
+    removeElement();
+    showFailure(true);
+  }
+
+  // Ruffle 0.6.0 reports a movie that could not be fetched or read, and any
+  // failure of its own, only by replacing the player's content with its
+  // error screen (an element "#panic" in the player's open shadow root);
+  // the load promise has long resolved by then. The observer runs before
+  // the page is drawn again, so that screen is never seen.
+  function watchForPanic(id, player) {
+    const root = player.shadowRoot;
+    if (!root) return;
+    const observer = new MutationObserver(() => {
+      const panic = root.querySelector("#panic");
+      if (!panic) return;
+      observer.disconnect();
+      const body = panic.querySelector("#panic-body");
+      fail(id, player, (body ? body.textContent : "").trim() || "the player stopped");
+    });
+    observer.observe(root, { childList: true, subtree: true });
   }
 
   // A fresh Ruffle instance before any movie is asked for, so that the first
@@ -182,6 +219,7 @@
         if (element === player) post({ session: id, kind: "state", state: 4 });
       });
       document.body.appendChild(player);
+      watchForPanic(id, player);
       player.ruffle().load(Object.assign({
         autoplay: "on", splashScreen: false, unmuteOverlay: "hidden", upgradeToHttps: false,
         warnOnUnsupportedContent: false, showSwfDownload: false, logLevel: "error", polyfills: false,
@@ -192,7 +230,7 @@
         } else if (!wantPlaying) {
           player.ruffle().suspend();
         }
-      }, (error) => post({ session: id, kind: "log", level: "error", text: "load failed: " + error }));
+      }, (error) => fail(id, player, String(error)));
       return true;
     },
 

@@ -369,6 +369,70 @@ TEST_F(RufflePlayerTest, AMovieThatCannotBeFoundLoadsNothing) {
   EXPECT_EQ(CallMovie(Request("flashSetting", "<string>display</string>")), std::nullopt);
 }
 
+// Ruffle's own error screen is English, points at its project and asks for
+// bug reports: the page's notice stands in its place, and goes with the
+// next movie.
+TEST_F(RufflePlayerTest, AMovieThatCannotBePlayedShowsTheNoticeInstead) {
+  const char* notice = "!document.getElementById('failure').hidden";
+  const char* players = "document.querySelectorAll('ruffle-player:not(.warming)').length";
+  struct Case {
+    const char* what;
+    std::string address;
+  };
+  for (const Case& c : {Case{"missing", MoviesBase() + "/Missing.swf"},
+                        Case{"no movie (a folder listing)", MoviesBase() + "/"}}) {
+    SCOPED_TRACE(c.what);
+    Load("tag=failing", c.address);
+    ASSERT_TRUE(RunUntil([&] { return EvaluateJson(View(), notice) == "true"; }, 15000));
+    EXPECT_EQ(EvaluateJson(View(), players), "0");  // Ruffle's screen went with its player
+    EXPECT_TRUE(game.calls.empty());
+  }
+  // On the screen: the skin's dark brown around the loading page's panel.
+  int x = 0, y = 0;
+  ScreenOrigin(static_cast<gtk::RufflePlayer*>(player.get())->Widget(), x, y);
+  auto shown = [&] {
+    GdkPixbuf* screen = ScreenShot();
+    bool seen = PixelAt(screen, x + 4, y + 4) == 0x24170Cu && PixelAt(screen, x + 200, y + 80) == 0x473321u;
+    g_object_unref(screen);
+    return seen;
+  };
+  EXPECT_TRUE(RunUntil(shown, 10000));
+  KeepScreenShot("player-failure-notice");
+
+  Load("tag=recovered");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  EXPECT_EQ(EvaluateJson(View(), notice), "false");
+}
+
+// Web views without a window wait in one off-screen window, however many
+// there are at a time: the warm-up's page, and the page of a player made
+// before the warm-up once its window goes with the player still in it (a
+// hand-over that comes at once, then again).
+// GTK warns through GLib's structured log: this writer counts warnings and
+// criticals of every domain and passes everything on.
+int loggedTrouble = 0;
+GLogWriterOutput CountingLogWriter(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer) {
+  if (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL)) ++loggedTrouble;
+  return g_log_writer_default(level, fields, count, nullptr);
+}
+
+TEST_F(RufflePlayerTest, ViewsWithoutAWindowShareTheShelfQuietly) {
+  static const bool counting = (g_log_set_writer_func(CountingLogWriter, nullptr, nullptr), true);
+  ASSERT_TRUE(counting);
+  player.reset();
+  gtk::ShutdownMoviePlayer();
+  const int before = loggedTrouble;
+  player = game.window()->CreatePlayer(kPlayerId, kPlayerRect);
+  gtk::PrewarmMoviePlayer();
+  Load("tag=early");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  game.window()->Destroy();
+  RunFor(100);
+  player.reset();
+  EXPECT_TRUE(RunUntil([] { return gtk::MoviePlayerWarm(); }));
+  EXPECT_EQ(loggedTrouble, before);
+}
+
 TEST_F(RufflePlayerTest, TheMovieShowsInThePlayersRectangle) {
   Load("tag=shown");
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
