@@ -164,6 +164,10 @@ gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* failingUri, G
              error->domain == WEBKIT_DOWNLOAD_ERROR) {
     return FALSE;  // another load took over, or nothing was meant to show
   }
+  // A failure that arrives after the program sent the browser elsewhere
+  // must not replace the newer page.
+  const char* current = webkit_web_view_get_uri(view);
+  if (!current || address != current) return TRUE;
   webkit_web_view_load_alternate_html(view, LoadFailurePage(failure, address).c_str(), address.c_str(), nullptr);
   return TRUE;
 }

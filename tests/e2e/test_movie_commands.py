@@ -65,7 +65,7 @@ def test(desk, opts):
         seen = flows.demo_requests(desk)
         return count(seen, "GET /game/play/108/17") >= 1 and count(seen, "GET /lander/error?") >= 2
     h.wait_for(reloaded, 20, 0.3, "the reload through the login page")
-    h.check(game in desk.client_windows(), "the game window went away with the reload")
+    h.wait_for(lambda: game in desk.client_windows(), 10, 0.2, "the game window to stay through the reload")
     desk.screenshot("reloaded")
     desk.stop_client()
 
