@@ -53,10 +53,10 @@ void AddFontAliases() {
 }  // namespace
 
 void GtkPlatform::NameProgram() {
-  // Otherwise GLib names the program after its file, "zarek.exe", and GTK
-  // gives its windows the class "Zarek.exe".
+  // Otherwise GLib names the program after its file, "zarek.exe": GTK took
+  // the window class "Zarek.exe" from it, and windows without a title of
+  // their own (the login dialog, the tray icon) carry the name.
   g_set_prgname("tessary");
-  g_set_application_name("Tessary");
 }
 
 GtkPlatform::GtkPlatform() : tray_(std::make_unique<TrayArea>()) {

@@ -97,9 +97,15 @@ class Launched:
 
 def find_skin(desk):
     """The visible 1155 x 625 window titled "Tessary", whoever started it."""
+    def size(wid):
+        try:
+            return desk.geometry(wid)[2:]
+        except h.Failure:  # gone since the search
+            return None
+
     def skins():
         out = desk.xdotool("search", "--onlyvisible", "--name", "^Tessary$", check=False)
-        return [int(w) for w in out.split() if desk.geometry(int(w))[2:] == (sm.SKIN_W, sm.SKIN_H)]
+        return [int(w) for w in out.split() if size(int(w)) == (sm.SKIN_W, sm.SKIN_H)]
     found = h.wait_for(skins, 30, what='the skin window of the installed client')
     h.check(len(found) == 1, "one skin window expected, found %s" % found)
     return found[0]
