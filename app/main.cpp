@@ -52,6 +52,7 @@ int main() {
   // show at once there. A value the user has set stands.
   if (!g_file_test("/dev/dri/renderD128", G_FILE_TEST_EXISTS))
     g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
+  platform::gtk::GtkPlatform::NameProgram();
   if (!OpenX11Display()) return 1;
   int exitCode = 0;
   {

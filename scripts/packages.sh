@@ -13,6 +13,7 @@ TESSARY_TEST_PACKAGES=(
   mutter xwayland dbus-daemon python3-gi gir1.2-glib-2.0
   clang libclang-rt-14-dev minisign
   pulseaudio pulseaudio-utils
+  dpkg-dev file desktop-file-utils appstream libglib2.0-bin libgtk-3-bin
 )
 
 tessary_missing_packages() {

@@ -52,7 +52,22 @@ void AddFontAliases() {
 
 }  // namespace
 
-GtkPlatform::GtkPlatform() : tray_(std::make_unique<TrayArea>()) { AddFontAliases(); }
+void GtkPlatform::NameProgram() {
+  // Otherwise GLib names the program after its file, "zarek.exe": GTK took
+  // the window class "Zarek.exe" from it, and windows without a title of
+  // their own (the login dialog, the tray icon) carry the name.
+  g_set_prgname("tessary");
+}
+
+GtkPlatform::GtkPlatform() : tray_(std::make_unique<TrayArea>()) {
+  // Every window carries WM_CLASS "tessary", "Tessary": the class is the one
+  // the desktop entry's StartupWMClass names, so docks and task bars group
+  // the skin and game windows under the entry's icon. (GTK derives the class
+  // from the program's name when it opens the display; it is set here again,
+  // explicitly, for the windows.)
+  gdk_set_program_class(TESSARY_WM_CLASS);
+  AddFontAliases();
+}
 
 GtkPlatform::~GtkPlatform() {
   if (prewarmSource_) g_source_remove(prewarmSource_);

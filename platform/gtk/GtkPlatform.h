@@ -21,6 +21,10 @@ class GtkPlatform final : public Platform {
   GtkPlatform();
   ~GtkPlatform() override;
 
+  // Gives the program its name ("tessary", as its command); called before
+  // GTK opens the display.
+  static void NameProgram();
+
   bool CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) override;
   int RunModal(Window& window) override;
   void EndModal(int result) override;

@@ -5,7 +5,9 @@
 
 Output layout (the build embeds each file under its folder's kind and the
 number in its name): out/png/N.png, out/bitmap/N.bmp, out/icon/N.png,
-out/html/N.html. The output is committed; rerun this after changing the art.
+out/html/N.html. Beside them, out/hicolor/NxN.png is the program icon at the
+sizes a desktop's icon theme wants (installed, not embedded). The output is
+committed; rerun this after changing the art.
 Needs python3-cairo, fonts-wqy-zenhei, fonts-urw-base35 and iconv (libc-bin).
 """
 import argparse
@@ -29,6 +31,8 @@ from imagefiles import write_bmp, write_png  # noqa: E402
 OUT = os.path.join(HERE, "out")
 LOADING_PAGE = 208
 ICON = 128
+# Sizes of the installed icon (share/icons/hicolor/NxN/apps/).
+THEME_ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 
 def out_path(kind, number, ext):
@@ -67,6 +71,11 @@ def main():
             write_bmp(surface, out_path("bitmap", number, "bmp"))
         write_png(icon_surface, out_path("icon", ICON, "png"))
         write_loading_page()
+        # Each size is drawn from the artwork itself, not scaled from 128.
+        folder = os.path.join(OUT, "hicolor")
+        os.makedirs(folder, exist_ok=True)
+        for size in THEME_ICON_SIZES:
+            write_png(icon.render(size), os.path.join(folder, f"{size}x{size}.png"))
 
     if args.preview:
         os.makedirs(args.preview, exist_ok=True)

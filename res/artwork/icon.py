@@ -9,9 +9,11 @@ from paint import LOGO_FONT, glow, linear, polygon, radial, rgb
 SIZE = 128
 
 
-def render():
-    surface = new_surface(SIZE, SIZE)
+def render(size=SIZE):
+    """The icon drawn at size x size pixels (the artwork is laid out on 128)."""
+    surface = new_surface(size, size)
     ctx = cairo.Context(surface)
+    ctx.scale(size / SIZE, size / SIZE)
     c = SIZE / 2
     # Soft shadow.
     glow(ctx, SIZE, SIZE, lambda g: (g.arc(c, c + 3, 56, 0, 2 * math.pi), g.fill()),

@@ -28,7 +28,7 @@ def geometry_is(desk, wid, want, what, timeout=5):
                "%s: the game window at %s (it is at %s)" % (what, want, desk.geometry(wid)))
 
 
-def client_toplevels(desk, names=('"zarek.exe" "Zarek.exe"',)):
+def client_toplevels(desk, names=('"tessary" "Tessary"',)):
     """(window, x, y, w, h) of every window of the client in the window tree."""
     found = []
     for line in desk.run(["xwininfo", "-root", "-tree"]).splitlines():
