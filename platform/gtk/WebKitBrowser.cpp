@@ -92,6 +92,11 @@ struct WebKitBrowser::State : std::enable_shared_from_this<WebKitBrowser::State>
   // The main page the server answered "not found" for, refused so that the
   // program's own page shows in its place.
   std::string notFoundAddress;
+  // The program's Navigate calls, and their count when the current load started.
+  std::uint64_t navigations = 0;
+  std::uint64_t navigationsAtStart = 0;
+  // The address of the main-frame load in progress (after its redirects).
+  std::string loadingAddress;
 
   void QueueCompletion(std::string address);
 };
@@ -128,8 +133,15 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
   auto* state = static_cast<State*>(data);
   switch (event) {
     case WEBKIT_LOAD_STARTED:
-      state->loadFailed = false;
+    case WEBKIT_LOAD_REDIRECTED: {
+      if (event == WEBKIT_LOAD_STARTED) {
+        state->loadFailed = false;
+        state->navigationsAtStart = state->navigations;
+      }
+      const char* uri = webkit_web_view_get_uri(view);
+      state->loadingAddress = uri ? uri : "";
       break;
+    }
     case WEBKIT_LOAD_COMMITTED:
       ++state->generation;
       state->body = BodyReport::Unknown;
@@ -166,8 +178,7 @@ gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* failingUri, G
   }
   // A failure that arrives after the program sent the browser elsewhere
   // must not replace the newer page.
-  const char* current = webkit_web_view_get_uri(view);
-  if (!current || address != current) return TRUE;
+  if (state->navigations != state->navigationsAtStart || address != state->loadingAddress) return TRUE;
   webkit_web_view_load_alternate_html(view, LoadFailurePage(failure, address).c_str(), address.c_str(), nullptr);
   return TRUE;
 }
@@ -393,6 +404,7 @@ int WebKitBrowser::ControlId() const { return state_->controlId; }
 
 void WebKitBrowser::Navigate(const std::u16string& address) {
   if (state_->widgetGone) return;
+  ++state_->navigations;
   webkit_web_view_load_uri(state_->view, ToUtf8(address).c_str());
 }
 
