@@ -1,5 +1,5 @@
-# The Flash movies: the demo game's loader movie and the scriptable test
-# movie, compiled with haxe (AS3, SWF version 10) when haxe is installed.
+# The Flash movies: the demo game's loader movie, the scriptable test
+# movie and the busy movie the measurements play, compiled with haxe (AS3, SWF version 10) when haxe is installed.
 #
 # Include this file from any CMakeLists.txt that needs the movies; it defines
 # its targets only once. It provides:
@@ -25,8 +25,8 @@ set(_tessary_movies_src ${CMAKE_CURRENT_LIST_DIR})
 file(GLOB_RECURSE _tessary_movies_common CONFIGURE_DEPENDS
   ${_tessary_movies_src}/common/*.hx ${_tessary_movies_src}/flashstd/*.hx)
 
-# One movie: output file name, main class, source folder, stage size.
-function(_tessary_add_movie output main folder width height)
+# One movie: output file name, main class, source folder, stage size, frame rate.
+function(_tessary_add_movie output main folder width height rate)
   file(GLOB sources CONFIGURE_DEPENDS ${_tessary_movies_src}/${folder}/*.hx)
   add_custom_command(
     OUTPUT ${TESSARY_MOVIES_DIR}/${output}
@@ -34,18 +34,20 @@ function(_tessary_add_movie output main folder width height)
     COMMAND ${HAXE_EXECUTABLE}
             -cp ${_tessary_movies_src}/flashstd -cp ${_tessary_movies_src}/common
             -cp ${_tessary_movies_src}/${folder} -main ${main} -swf ${TESSARY_MOVIES_DIR}/${output}
-            -swf-version 10 -swf-header ${width}:${height}:30:07050A
+            -swf-version 10 -swf-header ${width}:${height}:${rate}:07050A
     DEPENDS ${sources} ${_tessary_movies_common}
     COMMENT "Compiling movie ${output}"
     VERBATIM)
 endfunction()
 
-_tessary_add_movie(GameLoader_1.0.3.swf GameLoader loader 1000 600)
-_tessary_add_movie(TestMovie.swf TestMovie test 800 600)
+_tessary_add_movie(GameLoader_1.0.3.swf GameLoader loader 1000 600 30)
+_tessary_add_movie(TestMovie.swf TestMovie test 800 600 30)
+_tessary_add_movie(BusyMovie.swf BusyMovie busy 1000 600 60)
 
 add_custom_target(tessary_movies ALL DEPENDS
   ${TESSARY_MOVIES_DIR}/GameLoader_1.0.3.swf
-  ${TESSARY_MOVIES_DIR}/TestMovie.swf)
+  ${TESSARY_MOVIES_DIR}/TestMovie.swf
+  ${TESSARY_MOVIES_DIR}/BusyMovie.swf)
 
 add_test(NAME movies_call_list
   COMMAND ${HAXE_EXECUTABLE}

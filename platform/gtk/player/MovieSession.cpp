@@ -230,6 +230,10 @@ void MovieSession::Play() { bridge_->Run("tessaryPlayer.play(" + std::to_string(
 
 void MovieSession::Stop() { bridge_->Run("tessaryPlayer.stop(" + std::to_string(id_) + ")"); }
 
+void MovieSession::SetWindowShown(bool shown) {
+  bridge_->Run("tessaryPlayer.shown(" + std::to_string(id_) + (shown ? ",true)" : ",false)"));
+}
+
 void MovieSession::Focus() {
   gtk_widget_grab_focus(bridge_->Widget());
   bridge_->Run("tessaryPlayer.focus(" + std::to_string(id_) + ")");
