@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/gtk/WebContext.h"
 #include "platform/gtk/player/JsLiteral.h"
 #include "platform/gtk/player/JscValues.h"
 #include "platform/gtk/player/PlayerFiles.h"
@@ -74,15 +75,10 @@ class PlayerPool {
     return pool;
   }
 
+  // The player shares the login browser's web context, and so its network
+  // process and cookies, as the Flash player shared the browser's.
   PlayerPool() {
-    gchar* data = g_build_filename(g_get_user_data_dir(), "tessary", "player", nullptr);
-    gchar* cache = g_build_filename(g_get_user_cache_dir(), "tessary", "player", nullptr);
-    WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
-        "base-data-directory", data, "base-cache-directory", cache, nullptr);
-    g_free(data);
-    g_free(cache);
-    context_ = webkit_web_context_new_with_website_data_manager(manager);
-    g_object_unref(manager);
+    context_ = WEBKIT_WEB_CONTEXT(g_object_ref(SharedWebContext()));
 
     std::vector<std::string> languages = PreferredLanguages();
     std::vector<const gchar*> list;
