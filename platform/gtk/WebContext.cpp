@@ -80,8 +80,8 @@ WebKitWebContext* MakeContext() {
   // before they reach what a modest machine can spare: without it the game's
   // garbage piles up at every reload, a page this quiet seldom collecting.
   WebKitMemoryPressureSettings* pressure = webkit_memory_pressure_settings_new();
+  // Of 256 MB: gentle release from WebKit's default third on, strict from 3/4.
   webkit_memory_pressure_settings_set_memory_limit(pressure, 256);  // MB
-  webkit_memory_pressure_settings_set_conservative_threshold(pressure, 0.5);
   webkit_memory_pressure_settings_set_strict_threshold(pressure, 0.75);
   webkit_memory_pressure_settings_set_poll_interval(pressure, 5);
   auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", manager,

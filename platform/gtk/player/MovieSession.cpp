@@ -85,7 +85,12 @@ class PlayerPool {
     for (const std::string& language : languages) list.push_back(language.c_str());
     list.push_back(nullptr);
     webkit_web_context_set_preferred_languages(context_, list.data());
-    webkit_web_context_register_uri_scheme(context_, kPlayerScheme, ServePlayerFile, nullptr, nullptr);
+    // The context outlives the pool (tests make several): its scheme is registered once.
+    static bool registered = false;
+    if (!registered) {
+      webkit_web_context_register_uri_scheme(context_, kPlayerScheme, ServePlayerFile, nullptr, nullptr);
+      registered = true;
+    }
   }
 
   ~PlayerPool() {

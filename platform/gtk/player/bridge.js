@@ -81,9 +81,9 @@
 
   // While the host's window is minimised or hidden the page counts as
   // hidden, whatever the web view thinks: Ruffle then ticks the movie from a
-  // worker at its frame rate (its scripts, timers and sockets go on), its
-  // drawing is skipped (below) and the view has nothing to paint. Shown
-  // again, Ruffle draws the current frame at the next animation frame.
+  // worker (its scripts, timers and sockets go on, below), its drawing is
+  // skipped (below) and the view has nothing to paint. Shown again, Ruffle
+  // draws the current frame at the next animation frame.
   // Ruffle's listeners hear only real changes of the page's state.
   let hiddenByHost = false;
   const nativeHidden = Object.getOwnPropertyDescriptor(Document.prototype, "hidden");
@@ -167,13 +167,6 @@
   // element, its canvas and its drawing buffers alive after the element has
   // left the page, at every reload. The listeners a player adds while it is
   // made are noted, and taken away once the player is gone.
-  const drawingContexts = new WeakMap();
-  const getContext = HTMLCanvasElement.prototype.getContext;
-  HTMLCanvasElement.prototype.getContext = function (...args) {
-    const context = getContext.apply(this, args);
-    if (context) drawingContexts.set(this, context);
-    return context;
-  };
   let noting = null;
   const nativeAddListener = document.addEventListener;
   document.addEventListener = function (type, listener, options) {
@@ -195,16 +188,6 @@
       document.removeEventListener("visibilitychange", listener, options);
     }
     player.tessaryListeners = [];
-    // Its canvas's drawing buffers (tens of megabytes at a game window's
-    // size) would wait for a garbage collection that a page this small
-    // seldom needs: they go now.
-    for (const canvas of player.shadowRoot ? player.shadowRoot.querySelectorAll("canvas") : []) {
-      const context = drawingContexts.get(canvas);
-      const lose = context && context.getExtension && context.getExtension("WEBGL_lose_context");
-      if (lose && !context.isContextLost()) lose.loseContext();
-      canvas.width = 0;
-      canvas.height = 0;
-    }
   }
 
   // Ruffle 0.6.0 performs the movie's ExternalInterface.call(name, ...args)
