@@ -86,7 +86,7 @@ void PrewarmMoviePlayer();
 bool MoviePlayerWarm();
 // Clears the movie player's HTTP caches (movies and their files).
 void ClearMoviePlayerCaches();
-// Drops the idle page and the web context; sessions must have ended.
+// Drops the idle page and its hold on the web context; sessions must have ended.
 void ShutdownMoviePlayer();
 
 }  // namespace platform::gtk
