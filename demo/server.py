@@ -44,7 +44,8 @@ SERVERS_BY_ID = {server[0]: server for server in GAME_SERVERS}
 
 # The movie the client asks for is "GameLoader_<mainVersion>.swf"; a
 # hand-over with mainVersion=test therefore plays the scriptable test movie.
-MOVIE_ALIASES = {"GameLoader_test.swf": "TestMovie.swf"}
+# mainVersion=busy plays the busy movie of the measurements.
+MOVIE_ALIASES = {"GameLoader_test.swf": "TestMovie.swf", "GameLoader_busy.swf": "BusyMovie.swf"}
 SAFE_MOVIE_NAME = re.compile(r"^[A-Za-z0-9_.\-]+\.swf$")
 LOADER_MOVIE = "GameLoader_%s.swf" % MAIN_VERSION
 # What --loader-movie may name besides a movie of --movies: no movie (404),
@@ -116,7 +117,7 @@ def shorten(text):
     return text if len(text) <= MAX_SHOWN_CHARS else text[:MAX_SHOWN_CHARS] + "…"
 
 
-def handover_query(server_id, game_address, host, origin="lander", movie_calls=None):
+def handover_query(server_id, game_address, host, origin="lander", movie_calls=None, busy_sprites=None):
     """The query of the hand-over address.
 
     The client reads "&serverid=" and "&gameaddress=" and the movie loader
@@ -125,8 +126,11 @@ def handover_query(server_id, game_address, host, origin="lander", movie_calls=N
 
     movie_calls (calls, later calls) hands over the scriptable test movie
     instead of the game, with the calls it makes at start and a while later
-    (the test movie's simple list form, percent-encoded)."""
+    (the test movie's simple list form, percent-encoded); busy_sprites
+    hands over the busy movie with that many sprites instead."""
     version, extra = MAIN_VERSION, ""
+    if busy_sprites:
+        version, extra = "busy", "&sprites=%d" % busy_sprites
     if movie_calls:
         version = "test"
         start, later = movie_calls
@@ -279,7 +283,8 @@ class Handler(BaseHTTPRequestHandler):
     def handover_address(self, server_id):
         server = SERVERS_BY_ID[server_id]
         return "http://%s/lander/error?%s" % (self.host(), handover_query(
-            server_id, server[1], self.host(), movie_calls=self.site.cases.get("movie_calls")))
+            server_id, server[1], self.host(), movie_calls=self.site.cases.get("movie_calls"),
+            busy_sprites=self.site.cases.get("busy_sprites")))
 
     def login(self, form):
         name = self.first(form, "name").strip()
@@ -514,6 +519,8 @@ def parse_args(argv):
                        help="hand over the test movie, making these calls at start (name:arg|name...)")
     tests.add_argument("--movie-later-calls", default=None, metavar="CALLS",
                        help="with the test movie, calls it makes 2.5 seconds after its start")
+    tests.add_argument("--busy-movie", type=int, default=None, metavar="SPRITES",
+                       help="hand over the busy movie with this many sprites (for measurements)")
     args = parser.parse_args(argv)
     if args.update_exe and args.update_version is None:
         parser.error("--update-exe needs --update-version")
@@ -529,6 +536,8 @@ def parse_args(argv):
         parser.error("--movies: no such folder: %s" % args.movies)
     if args.update_rate < 0:
         parser.error("--update-rate must not be negative")
+    if args.busy_movie is not None and not 1 <= args.busy_movie <= 5000:
+        parser.error("--busy-movie must be 1..5000 sprites")
     if not 0 <= args.port <= 65535:
         parser.error("--port must be 0..65535")
     args.loader_movie = [w.strip() for w in args.loader_movie.split(",")] if args.loader_movie else []
@@ -547,6 +556,7 @@ def main(argv=None):
         "lander_missing": args.lander_missing,
         "movie_calls": (args.movie_calls, args.movie_later_calls)
         if args.movie_calls is not None or args.movie_later_calls is not None else None,
+        "busy_sprites": args.busy_movie,
     }
     site = Site(args.root, args.movies, args.update_version, args.update_exe, args.update_once, cases,
                 args.update_rate, args.loader_movie)

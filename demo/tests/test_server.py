@@ -65,7 +65,8 @@ class SiteTestCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.movies = tempfile.mkdtemp(prefix="demo-movies-")
-        for name, data in (("GameLoader_1.0.3.swf", b"FWS\x0aloader"), ("TestMovie.swf", b"FWS\x0atest")):
+        for name, data in (("GameLoader_1.0.3.swf", b"FWS\x0aloader"), ("TestMovie.swf", b"FWS\x0atest"),
+                           ("BusyMovie.swf", b"FWS\x0abusy")):
             with open(os.path.join(cls.movies, name), "wb") as f:
                 f.write(data)
         cls.process, cls.port = start_server("--movies", cls.movies, *cls.server_args)
@@ -272,6 +273,18 @@ class LoaderMovieSequenceTest(SiteTestCase):
             self.assertEqual(self.request("/res/GameLoader_1.0.3.swf")[:3:2], (200, b"FWS\x0atest"))
 
 
+class BusyMovieTest(SiteTestCase):
+    server_args = ("--busy-movie", "120")
+
+    def test_the_busy_movie_is_handed_over_with_its_sprites(self):
+        code, headers, _ = self.request("/game/play/108/17?ismicroclient=yes")
+        self.assertEqual(code, 302)
+        query = urllib.parse.urlsplit(headers["Location"]).query
+        self.assertEqual((cut_value(query, "&mainVersion="), cut_value(query, "&sprites=")), ("busy", "120"))
+        code, _, body = self.request("/res/GameLoader_busy.swf")
+        self.assertEqual((code, body), (200, b"FWS\x0abusy"))
+
+
 class UpdateDefaultTest(SiteTestCase):
     def read_ini(self, path):
         code, _, data = self.request(path)
@@ -389,7 +402,8 @@ class OptionsTest(unittest.TestCase):
                      ("--root", missing),
                      ("--port", "70000"),
                      ("--loader-movie", "missing,../x.swf"),
-                     ("--loader-movie", "nothing")):
+                     ("--loader-movie", "nothing"),
+                     ("--busy-movie", "0")):
             result = self.run_server(*args)
             self.assertEqual(result.returncode, 2, args)
             self.assertEqual(result.stdout, "", args)
@@ -477,6 +491,7 @@ class BuiltMoviesTest(unittest.TestCase):
     EXPECTED = {
         "GameLoader_1.0.3.swf": [b"reload", b"setReloadTips", b"setWindowMax", b"disconnection",
                                  b"flashSetting", b"gameaddress"],
+        "BusyMovie.swf": [b"frameRate", b"busyStarted", b"frames", b"sprites"],
         "TestMovie.swf": [b"flashSetting", b"flashSettingReceived", b"echo", b"calls", b"callsJson",
                           b"laterCalls", b"laterCallsJson", b"laterMs", b"testMovieError"],
     }

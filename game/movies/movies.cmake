@@ -1,6 +1,7 @@
-# The Flash movies: the demo game's loader movie, the scriptable test movie
-# and the tone movie (plays an embedded sound), compiled with haxe (AS3, SWF
-# version 10) when haxe is installed.
+# The Flash movies: the demo game's loader movie, the scriptable test movie,
+# the tone movie (plays an embedded sound) and the busy movie the
+# measurements play, compiled with haxe (AS3, SWF version 10) when haxe is
+# installed.
 #
 # Include this file from any CMakeLists.txt that needs the movies; it defines
 # its targets only once. It provides:
@@ -26,9 +27,9 @@ set(_tessary_movies_src ${CMAKE_CURRENT_LIST_DIR})
 file(GLOB_RECURSE _tessary_movies_common CONFIGURE_DEPENDS
   ${_tessary_movies_src}/common/*.hx ${_tessary_movies_src}/flashstd/*.hx)
 
-# One movie: output file name, main class, source folder, stage size; then
-# any generated files it embeds (their folders join the class path).
-function(_tessary_add_movie output main folder width height)
+# One movie: output file name, main class, source folder, stage size, frame
+# rate; then any generated files it embeds (their folders join the class path).
+function(_tessary_add_movie output main folder width height rate)
   file(GLOB sources CONFIGURE_DEPENDS ${_tessary_movies_src}/${folder}/*.hx)
   set(generated_paths)
   foreach(file ${ARGN})
@@ -42,20 +43,22 @@ function(_tessary_add_movie output main folder width height)
             -cp ${_tessary_movies_src}/flashstd -cp ${_tessary_movies_src}/common
             -cp ${_tessary_movies_src}/${folder} ${generated_paths}
             -main ${main} -swf ${TESSARY_MOVIES_DIR}/${output}
-            -swf-version 10 -swf-header ${width}:${height}:30:07050A
+            -swf-version 10 -swf-header ${width}:${height}:${rate}:07050A
     DEPENDS ${sources} ${_tessary_movies_common} ${ARGN}
     COMMENT "Compiling movie ${output}"
     VERBATIM)
 endfunction()
 
-_tessary_add_movie(GameLoader_1.0.3.swf GameLoader loader 1000 600)
-_tessary_add_movie(TestMovie.swf TestMovie test 800 600)
+_tessary_add_movie(GameLoader_1.0.3.swf GameLoader loader 1000 600 30)
+_tessary_add_movie(TestMovie.swf TestMovie test 800 600 30)
+_tessary_add_movie(BusyMovie.swf BusyMovie busy 1000 600 60)
 
 # The tone movie's sound is written at build time rather than kept as a
 # binary file in the sources (by Python, which the demo site needs anyway).
 set(_tessary_movie_files
   ${TESSARY_MOVIES_DIR}/GameLoader_1.0.3.swf
-  ${TESSARY_MOVIES_DIR}/TestMovie.swf)
+  ${TESSARY_MOVIES_DIR}/TestMovie.swf
+  ${TESSARY_MOVIES_DIR}/BusyMovie.swf)
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND)
   set(_tessary_tone ${CMAKE_BINARY_DIR}/movie-sounds/tone.wav)
@@ -66,8 +69,13 @@ if(Python3_Interpreter_FOUND)
     DEPENDS ${_tessary_movies_src}/tone/make_tone.py
     COMMENT "Writing the tone movie's sound"
     VERBATIM)
-  _tessary_add_movie(ToneMovie.swf ToneMovie tone 800 600 ${_tessary_tone})
+  _tessary_add_movie(ToneMovie.swf ToneMovie tone 800 600 30 ${_tessary_tone})
   list(APPEND _tessary_movie_files ${TESSARY_MOVIES_DIR}/ToneMovie.swf)
 endif()
 
 add_custom_target(tessary_movies ALL DEPENDS ${_tessary_movie_files})
+
+add_test(NAME movies_call_list
+  COMMAND ${HAXE_EXECUTABLE}
+          -cp ${_tessary_movies_src}/common -cp ${_tessary_movies_src}/tests
+          -main CallListTest --interp)

@@ -28,9 +28,46 @@ RufflePlayer::RufflePlayer(GtkDialogWindow& parent, int controlId, const Rect& r
   // A child control starts hidden, like a window made without WS_VISIBLE.
   parent_.PlaceChild(session_->Widget(), rect);
   gtk_widget_hide(session_->Widget());
+
+  GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(parent_.Container()));
+  if (GTK_IS_WINDOW(top)) {
+    window_ = top;
+    g_object_add_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
+    g_signal_connect(window_, "window-state-event", G_CALLBACK(OnWindowState), this);
+    g_signal_connect_after(window_, "map", G_CALLBACK(OnWindowMapped), this);
+    g_signal_connect_after(window_, "unmap", G_CALLBACK(OnWindowMapped), this);
+    UpdateWindowShown();
+  }
 }
 
-RufflePlayer::~RufflePlayer() = default;
+RufflePlayer::~RufflePlayer() {
+  if (window_) {
+    g_signal_handlers_disconnect_by_data(window_, this);
+    g_object_remove_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
+  }
+}
+
+// The web view alone does not always learn that its window went out of
+// sight (a minimised window stays mapped for GTK), and a movie drawn for
+// nobody costs a core or more: the page is told.
+void RufflePlayer::UpdateWindowShown(std::optional<bool> iconifiedNow) {
+  if (!window_) return;
+  GdkWindow* native = gtk_widget_get_window(window_);
+  bool iconified = iconifiedNow ? *iconifiedNow : native && (gdk_window_get_state(native) & GDK_WINDOW_STATE_ICONIFIED);
+  bool shown = gtk_widget_get_mapped(window_) && !iconified;
+  if (shown == windowShown_) return;
+  windowShown_ = shown;
+  session_->SetWindowShown(shown);
+}
+
+gboolean RufflePlayer::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
+  if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
+    static_cast<RufflePlayer*>(self)->UpdateWindowShown((event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0);
+  }
+  return FALSE;
+}
+
+void RufflePlayer::OnWindowMapped(GtkWidget*, gpointer self) { static_cast<RufflePlayer*>(self)->UpdateWindowShown(); }
 
 void RufflePlayer::LoadMovie(std::int32_t layer, const std::u16string& address) {
   if (layer != 0) {

@@ -8,7 +8,8 @@
 // player/MovieAddress.h). The movie's external calls arrive as FlashCall
 // events with the request string the Flash player builds; ready states 3
 // (the movie has started) and 4 (it has loaded completely) arrive as
-// OnReadyStateChange. CallFunction waits for the movie's answer.
+// OnReadyStateChange. CallFunction waits for the movie's answer. While the
+// window is minimised or hidden the movie runs on undrawn.
 
 #include <cstdint>
 #include <memory>
@@ -55,9 +56,16 @@ class RufflePlayer final : public PlayerControl, private MovieSessionEvents {
   void OnMovieReadyState(std::int32_t state) override;
   bool OnMovieInput(const GdkEvent* event) override;
 
+  // Follows the window's minimised and hidden states.
+  void UpdateWindowShown(std::optional<bool> iconifiedNow = std::nullopt);
+  static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self);
+  static void OnWindowMapped(GtkWidget*, gpointer self);
+
   GtkDialogWindow& parent_;
   int controlId_;
   std::unique_ptr<MovieSession> session_;
+  GtkWidget* window_ = nullptr;  // the top-level window (weak)
+  bool windowShown_ = true;      // as the page was last told
 
   // The Flash player's defaults until the game writes its own.
   bool menu_ = true;

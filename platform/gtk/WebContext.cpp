@@ -78,7 +78,17 @@ WebKitWebContext* MakeContext() {
   const std::string cookies = data + "/cookies.sqlite";
   webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager),
                                                cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-  WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(manager);
+  // The web processes give memory back (collect garbage, drop caches) well
+  // before they reach what a modest machine can spare: without it the game's
+  // garbage piles up at every reload, a page this quiet seldom collecting.
+  WebKitMemoryPressureSettings* pressure = webkit_memory_pressure_settings_new();
+  // Of 256 MB: gentle release from WebKit's default third on, strict from 3/4.
+  webkit_memory_pressure_settings_set_memory_limit(pressure, 256);  // MB
+  webkit_memory_pressure_settings_set_strict_threshold(pressure, 0.75);
+  webkit_memory_pressure_settings_set_poll_interval(pressure, 5);
+  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", manager,
+                                                  "memory-pressure-settings", pressure, nullptr));
+  webkit_memory_pressure_settings_free(pressure);
   g_object_unref(manager);
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_WEB_BROWSER);
   // The name is taken now, with the first browser: the self-update renames

@@ -1,8 +1,9 @@
 #pragma once
-// The web context the program's embedded browsers share: one network
-// session with the user's cookies and caches on disk, and the "res" scheme
-// that serves the program's own pages (res://zarek.exe/208 is the loading
-// page).
+// The web context the program's embedded browsers and its movie player
+// share: one network process and session with the user's cookies and caches
+// on disk, web processes that give memory back under pressure, and the
+// "res" scheme that serves the program's own pages (res://zarek.exe/208 is
+// the loading page).
 
 #include <webkit2/webkit2.h>
 

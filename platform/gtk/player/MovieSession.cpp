@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/gtk/WebContext.h"
 #include "platform/gtk/player/JsLiteral.h"
 #include "platform/gtk/player/JscValues.h"
 #include "platform/gtk/player/PlayerFiles.h"
@@ -74,22 +75,22 @@ class PlayerPool {
     return pool;
   }
 
+  // The player shares the login browser's web context, and so its network
+  // process and cookies, as the Flash player shared the browser's.
   PlayerPool() {
-    gchar* data = g_build_filename(g_get_user_data_dir(), "tessary", "player", nullptr);
-    gchar* cache = g_build_filename(g_get_user_cache_dir(), "tessary", "player", nullptr);
-    WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
-        "base-data-directory", data, "base-cache-directory", cache, nullptr);
-    g_free(data);
-    g_free(cache);
-    context_ = webkit_web_context_new_with_website_data_manager(manager);
-    g_object_unref(manager);
+    context_ = WEBKIT_WEB_CONTEXT(g_object_ref(SharedWebContext()));
 
     std::vector<std::string> languages = PreferredLanguages();
     std::vector<const gchar*> list;
     for (const std::string& language : languages) list.push_back(language.c_str());
     list.push_back(nullptr);
     webkit_web_context_set_preferred_languages(context_, list.data());
-    webkit_web_context_register_uri_scheme(context_, kPlayerScheme, ServePlayerFile, nullptr, nullptr);
+    // The context outlives the pool (tests make several): its scheme is registered once.
+    static bool registered = false;
+    if (!registered) {
+      webkit_web_context_register_uri_scheme(context_, kPlayerScheme, ServePlayerFile, nullptr, nullptr);
+      registered = true;
+    }
   }
 
   ~PlayerPool() {
@@ -236,6 +237,10 @@ void MovieSession::Unload() { bridge_->Run("tessaryPlayer.open(" + std::to_strin
 void MovieSession::Play() { bridge_->Run("tessaryPlayer.play(" + std::to_string(id_) + ")"); }
 
 void MovieSession::Stop() { bridge_->Run("tessaryPlayer.stop(" + std::to_string(id_) + ")"); }
+
+void MovieSession::SetWindowShown(bool shown) {
+  bridge_->Run("tessaryPlayer.shown(" + std::to_string(id_) + (shown ? ",true)" : ",false)"));
+}
 
 void MovieSession::Focus() {
   gtk_widget_grab_focus(bridge_->Widget());

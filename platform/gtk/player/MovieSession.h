@@ -59,6 +59,9 @@ class MovieSession {
   void Play();
   void Stop();
   void Focus();
+  // Whether the host's window is on the screen. While it is minimised or
+  // hidden the movie runs on without being drawn.
+  void SetWindowShown(bool shown);
 
   // Calls a callback the movie registered and waits for its answer, running
   // the main loop meanwhile (at most kCallTimeoutMs). nullopt when the movie
@@ -83,7 +86,7 @@ void PrewarmMoviePlayer();
 bool MoviePlayerWarm();
 // Clears the movie player's HTTP caches (movies and their files).
 void ClearMoviePlayerCaches();
-// Drops the idle page and the web context; sessions must have ended.
+// Drops the idle page and its hold on the web context; sessions must have ended.
 void ShutdownMoviePlayer();
 
 }  // namespace platform::gtk

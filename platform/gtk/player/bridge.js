@@ -12,7 +12,7 @@
 // the page shows its own notice in place of Ruffle's error screen (which is
 // in English, points at Ruffle's project and asks for bug reports).
 //
-// Written against Ruffle 0.6.0 (see package.json); the three places that
+// Written against Ruffle 0.6.0 (see package.json); the places that
 // depend on its inner workings are marked "Ruffle 0.6.0".
 "use strict";
 
@@ -83,6 +83,117 @@
   let element = null;
   let wantPlaying = true;
 
+  // While the host's window is minimised or hidden the page counts as
+  // hidden, whatever the web view thinks: Ruffle then ticks the movie from a
+  // worker (its scripts, timers and sockets go on, below), its drawing is
+  // skipped (below) and the view has nothing to paint. Shown again, Ruffle
+  // draws the current frame at the next animation frame.
+  // Ruffle's listeners hear only real changes of the page's state.
+  let hiddenByHost = false;
+  const nativeHidden = Object.getOwnPropertyDescriptor(Document.prototype, "hidden");
+  const nativeState = Object.getOwnPropertyDescriptor(Document.prototype, "visibilityState");
+  Object.defineProperty(document, "hidden", {
+    configurable: true, get: () => hiddenByHost || nativeHidden.get.call(document),
+  });
+  Object.defineProperty(document, "visibilityState", {
+    configurable: true, get: () => (hiddenByHost ? "hidden" : nativeState.get.call(document)),
+  });
+  let lastHidden = document.hidden;
+  document.addEventListener("visibilitychange", (event) => {
+    if (document.hidden === lastHidden) event.stopImmediatePropagation();
+    lastHidden = document.hidden;
+  }, true);
+  function announceVisibility(always) {
+    if (always) lastHidden = !document.hidden;
+    document.dispatchEvent(new Event("visibilitychange"));
+  }
+
+  // Ruffle 0.6.0 ticks a hidden page's movie from a worker but still draws
+  // every frame. While the page is hidden its drawing onto the canvas is
+  // skipped: draws into the canvas and into the buffers Ruffle resolves
+  // onto it. Draws into textures (BitmapData.draw and the like) are part of
+  // the movie's state and go on.
+  const canvasBuffers = new WeakSet();
+  function skipping(gl) {
+    return document.hidden && (!gl.tessaryDrawBuffer || canvasBuffers.has(gl.tessaryDrawBuffer));
+  }
+  for (const Context of [window.WebGLRenderingContext, window.WebGL2RenderingContext]) {
+    if (!Context) continue;
+    const proto = Context.prototype;
+    const bind = proto.bindFramebuffer;
+    proto.bindFramebuffer = function (target, buffer) {
+      if (target === this.FRAMEBUFFER || target === this.DRAW_FRAMEBUFFER) this.tessaryDrawBuffer = buffer;
+      if (target === this.FRAMEBUFFER || target === this.READ_FRAMEBUFFER) this.tessaryReadBuffer = buffer;
+      return bind.call(this, target, buffer);
+    };
+    if (proto.blitFramebuffer) {
+      const blit = proto.blitFramebuffer;
+      proto.blitFramebuffer = function (...args) {
+        if (!this.tessaryDrawBuffer && this.tessaryReadBuffer) canvasBuffers.add(this.tessaryReadBuffer);
+        return skipping(this) ? undefined : blit.apply(this, args);
+      };
+    }
+    for (const name of ["clear", "drawArrays", "drawElements", "drawArraysInstanced", "drawElementsInstanced",
+      "drawRangeElements"]) {
+      const draw = proto[name];
+      if (draw) proto[name] = function (...args) { return skipping(this) ? undefined : draw.apply(this, args); };
+    }
+  }
+
+  // Ruffle 0.6.0 ticks a hidden page's movie from a worker made from a
+  // script text that holds its interval ("const intervalMs = ..."): one tick
+  // a frame, each costing nearly what a drawn frame costs. Out of sight the
+  // movie ticks once a second instead, as the Flash player slowed down
+  // movies nobody saw: each tick plays the frames that fell due (up to
+  // Ruffle's limit a tick) and runs the movie's timers and network events,
+  // so a game keeps its connection.
+  const HIDDEN_TICK_MS = 1000;
+  const TICK_INTERVAL = /const intervalMs = [^;\n]+;/;
+  const NativeBlob = window.Blob;
+  globalThis.Blob = new Proxy(NativeBlob, {
+    construct(target, args, newTarget) {
+      const parts = args[0];
+      if (Array.isArray(parts) && parts.length === 1 && typeof parts[0] === "string" &&
+          TICK_INTERVAL.test(parts[0]) && parts[0].includes("postMessage(\"tick\")")) {
+        args = [[parts[0].replace(TICK_INTERVAL, "const intervalMs = " + HIDDEN_TICK_MS + ";")], ...args.slice(1)];
+      }
+      return Reflect.construct(target, args, newTarget);
+    },
+  });
+
+  function setHiddenByHost(hidden) {
+    hiddenByHost = hidden;
+    announceVisibility(false);
+  }
+
+  // Ruffle 0.6.0 gives every player element a listener on the document for
+  // the page's visibility and never takes it away: the listener keeps the
+  // element, its canvas and its drawing buffers alive after the element has
+  // left the page, at every reload. The listeners a player adds while it is
+  // made are noted, and taken away once the player is gone.
+  let noting = null;
+  const nativeAddListener = document.addEventListener;
+  document.addEventListener = function (type, listener, options) {
+    if (noting && type === "visibilitychange") noting.push([listener, options]);
+    return nativeAddListener.call(this, type, listener, options);
+  };
+  function createPlayer() {
+    noting = [];
+    try {
+      const player = window.RufflePlayer.newest().createPlayer();
+      player.tessaryListeners = noting;
+      return player;
+    } finally {
+      noting = null;
+    }
+  }
+  function forget(player) {
+    for (const [listener, options] of player.tessaryListeners || []) {
+      document.removeEventListener("visibilitychange", listener, options);
+    }
+    player.tessaryListeners = [];
+  }
+
   // Ruffle 0.6.0 performs the movie's ExternalInterface.call(name, ...args)
   // as  new Function(`return (${name})(...arguments);`)(...args),  that is,
   // it evaluates the name as script in the page, so only names that happen
@@ -120,11 +231,13 @@
     player.classList.add("warming");
     document.body.appendChild(player);
     player.remove();
+    forget(player);
   }
 
   function removeElement() {
     if (element) {
       element.remove();  // Ruffle destroys its instance when the element leaves the page
+      forget(element);
       element = null;
     }
     showFailure(false);
@@ -172,11 +285,14 @@
   let warmer = null;
   function warmUp() {
     if (warmer || element || !window.RufflePlayer) return;
-    warmer = window.RufflePlayer.newest().createPlayer();
+    warmer = createPlayer();
     warmer.className = "warming";
     document.body.appendChild(warmer);
     const done = () => {
-      if (warmer) warmer.remove();
+      if (warmer) {
+        warmer.remove();
+        forget(warmer);
+      }
       warmer = null;
       post({ session: 0, kind: "warm" });
     };
@@ -196,6 +312,7 @@
       removeElement();
       session = id;
       wantPlaying = true;
+      setHiddenByHost(false);
       return true;
     },
 
@@ -210,7 +327,7 @@
     load(id, settings) {
       if (id !== session || !window.RufflePlayer) return false;
       removeElement();
-      const player = window.RufflePlayer.newest().createPlayer();
+      const player = createPlayer();
       element = player;
       player.addEventListener("loadedmetadata", () => {
         if (element === player) post({ session: id, kind: "state", state: 3 });
@@ -229,6 +346,8 @@
           discard(player);
         } else if (!wantPlaying) {
           player.ruffle().suspend();
+        } else if (document.hidden) {
+          announceVisibility(true);  // a new player learns that the page is hidden
         }
       }, (error) => fail(id, player, String(error)));
       return true;
@@ -245,6 +364,13 @@
       if (id !== session) return false;
       wantPlaying = false;
       if (element) element.ruffle().suspend();
+      return true;
+    },
+
+    // The host's window is shown (true) or minimised or hidden (false).
+    shown(id, shown) {
+      if (id !== session) return false;
+      setHiddenByHost(!shown);
       return true;
     },
 
@@ -278,6 +404,9 @@
   };
 
   window.RufflePlayer = window.RufflePlayer || {};
-  window.RufflePlayer.config = { polyfills: false };
+  // Ruffle's own WebGL renderer: over the software GL of most players'
+  // machines its wgpu one draws a busy movie many times slower and keeps
+  // far more memory.
+  window.RufflePlayer.config = { polyfills: false, preferredRenderer: "webgl" };
   window.addEventListener("load", () => setTimeout(warmUp, 0));
 })();

@@ -238,6 +238,55 @@ TEST_F(RufflePlayerTest, StopHaltsTheMovieAndPlayResumesIt) {
   EXPECT_TRUE(RunUntil([&] { return frames() > stopped; }, 10000));
 }
 
+TEST_F(RufflePlayerTest, OutOfSightTheMovieRunsUndrawnAndAnswersAndShowsAgainAtOnce) {
+  Load("tag=frames");
+  ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  auto frames = [&] { return std::stod(CallMovie(Request("frames", "")).value_or("<number>-1</number>").substr(8)); };
+  ASSERT_TRUE(RunUntil([&] { return frames() > 0; }, 10000));
+  GtkWidget* widget = static_cast<gtk::RufflePlayer*>(player.get())->Widget();
+  GtkWidget* top = gtk_widget_get_toplevel(widget);
+  // As a window manager reports a minimised window: GTK keeps it mapped.
+  auto iconify = [&](bool iconified) {
+    GdkEvent* event = gdk_event_new(GDK_WINDOW_STATE);
+    event->window_state.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
+    event->window_state.changed_mask = GDK_WINDOW_STATE_ICONIFIED;
+    event->window_state.new_window_state = iconified ? GDK_WINDOW_STATE_ICONIFIED : GdkWindowState{};
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  };
+  struct Way {
+    const char* name;
+    std::function<void()> away, back;
+  };
+  for (const Way& way : {Way{"hidden in the tray", [&] { game.window()->Show(SW_HIDE); },
+                             [&] { game.window()->Show(SW_SHOW); }},
+                         Way{"minimised", [&] { iconify(true); }, [&] { iconify(false); }}}) {
+    SCOPED_TRACE(way.name);
+    way.away();
+    ASSERT_TRUE(RunUntil([&] { return EvaluateJson(View(), "document.hidden") == "true"; }, 5000));
+    // The movie plays on, and the host's calls get their answers.
+    double before = frames();
+    EXPECT_TRUE(RunUntil([&] { return frames() > before; }, 10000));
+    EXPECT_EQ(CallMovie(Request("flashSetting", "<string>display</string>")), "<string>shown display</string>");
+    EXPECT_EQ(CallMovie(Request("echo", "<number>17</number>")), "<number>17</number>");
+
+    way.back();
+    EXPECT_TRUE(RunUntil([&] { return EvaluateJson(View(), "document.hidden") == "false"; }, 5000));
+    EXPECT_TRUE(RunUntil(
+        [&] {
+          int x = 0, y = 0;
+          ScreenOrigin(widget, x, y);
+          GdkPixbuf* screen = ScreenShot();
+          bool drawn = PixelAt(screen, x + 200, y + 130) == kMovieGreen;
+          g_object_unref(screen);
+          return drawn;
+        },
+        2000));
+    double shown = frames();
+    EXPECT_TRUE(RunUntil([&] { return frames() > shown; }, 5000));
+  }
+}
+
 TEST_F(RufflePlayerTest, StopThenDestroyLeavesNothingRunning) {
   Load("tag=ticks&ticks=1");
   ASSERT_TRUE(RunUntil([&] { return game.Called("tick"); }));

@@ -42,3 +42,11 @@ if(benchmark_FOUND AND TARGET platform_gtk_player_test_movie)
     TESSARY_PLAYER_FILES="${TESSARY_PLAYER_FILES_DIR}")
   target_link_libraries(platform_gtk_player_bench PRIVATE tessary_platform_gtk benchmark::benchmark)
 endif()
+
+# A bare web page playing a movie in the same Ruffle, for comparing frame
+# rates with the client (scripts/measure_game.py): a tool, not a test.
+if(TARGET tessary_player_files)
+  add_executable(bare_player_page ${CMAKE_CURRENT_SOURCE_DIR}/../bench/BarePlayerPage.cpp)
+  add_dependencies(bare_player_page tessary_player_files)
+  target_link_libraries(bare_player_page PRIVATE tessary_platform_gtk)
+endif()
