@@ -159,10 +159,28 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
   }
 }
 
+struct PendingFailurePage {
+  std::weak_ptr<State> state;
+  LoadFailure failure;
+  std::string address;
+  std::uint64_t navigations;
+};
+
+gboolean ShowFailurePage(gpointer data) {
+  const auto* pending = static_cast<const PendingFailurePage*>(data);
+  auto state = pending->state.lock();
+  if (!state || state->widgetGone || state->navigations != pending->navigations ||
+      state->loadingAddress != pending->address || webkit_web_view_is_loading(state->view))
+    return G_SOURCE_REMOVE;
+  webkit_web_view_load_alternate_html(state->view, LoadFailurePage(pending->failure, pending->address).c_str(),
+                                      pending->address.c_str(), nullptr);
+  return G_SOURCE_REMOVE;
+}
+
 // A page that cannot be loaded shows the program's own page in its place,
 // in the player's language, under the failed address (so it completes with
 // that address, as WebKit's own error page did).
-gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* failingUri, GError* error, gpointer data) {
+gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* failingUri, GError* error, gpointer data) {
   auto* state = static_cast<State*>(data);
   state->loadFailed = true;
   const std::string address = failingUri ? failingUri : "";
@@ -176,10 +194,12 @@ gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* failingUri, G
              error->domain == WEBKIT_DOWNLOAD_ERROR) {
     return FALSE;  // another load took over, or nothing was meant to show
   }
-  // A failure that arrives after the program sent the browser elsewhere
-  // must not replace the newer page.
+  // Shown once the failed load has finished, and only if nothing else was
+  // loaded meanwhile: a failure that arrives after the browser was sent
+  // elsewhere must not replace the newer page.
   if (state->navigations != state->navigationsAtStart || address != state->loadingAddress) return TRUE;
-  webkit_web_view_load_alternate_html(view, LoadFailurePage(failure, address).c_str(), address.c_str(), nullptr);
+  auto* pending = new PendingFailurePage{state->weak_from_this(), failure, address, state->navigations};
+  g_idle_add_full(G_PRIORITY_LOW, ShowFailurePage, pending, [](gpointer p) { delete static_cast<PendingFailurePage*>(p); });
   return TRUE;
 }
 
