@@ -205,18 +205,22 @@ void Measure(benchmark::State& state, const std::string& client, Fetch fetch) {
         benchmark::Counter(cpuSeconds * 1000 / static_cast<double>(state.iterations()));
 }
 
+// Our download of the file with the given environment and options. The
+// client is this thread; the loopback server has threads of its own.
+void MeasureDownload(benchmark::State& state, const std::string& client, UpdateEnvironment& environment,
+                     const DownloadOptions& options) {
+    Measure(state, client, [&](const std::string& address, const fs::path& target, double& cpu) {
+        const double start = ThreadCpuSeconds();
+        const bool ok = DownloadToFile(std::u16string(address.begin(), address.end()), target, environment, options);
+        cpu = ThreadCpuSeconds() - start;
+        return ok;
+    });
+}
+
 void BM_DownloadToFile(benchmark::State& state) {
     PosixUpdateEnvironment environment(nullptr, nullptr);
     const DownloadOptions options;  // the product's: chunks of 10240 bytes
-    Measure(state, "DownloadToFile",
-            [&](const std::string& address, const fs::path& target, double& cpu) {
-                // The client is this thread; the loopback server has threads of its own.
-                const double start = ThreadCpuSeconds();
-                const bool ok = DownloadToFile(std::u16string(address.begin(), address.end()),
-                                               target, environment, options);
-                cpu = ThreadCpuSeconds() - start;
-                return ok;
-            });
+    MeasureDownload(state, "DownloadToFile", environment, options);
 }
 
 // The same with a progress function as the update runs it: called on every
@@ -237,14 +241,7 @@ void BM_DownloadToFileWithProgress(benchmark::State& state) {
         shown = text;
         return true;
     };
-    Measure(state, "DownloadToFile+progress",
-            [&](const std::string& address, const fs::path& target, double& cpu) {
-                const double start = ThreadCpuSeconds();
-                const bool ok = DownloadToFile(std::u16string(address.begin(), address.end()),
-                                               target, environment, options);
-                cpu = ThreadCpuSeconds() - start;
-                return ok;
-            });
+    MeasureDownload(state, "DownloadToFile+progress", environment, options);
 }
 
 // The same with a window on screen, kept answering as the login dialog does:
@@ -282,14 +279,7 @@ void BM_DownloadToFileWithWindow(benchmark::State& state) {
         }
         return true;
     };
-    Measure(state, "DownloadToFile+window",
-            [&](const std::string& address, const fs::path& target, double& cpu) {
-                const double start = ThreadCpuSeconds();
-                const bool ok = DownloadToFile(std::u16string(address.begin(), address.end()),
-                                               target, environment, options);
-                cpu = ThreadCpuSeconds() - start;
-                return ok;
-            });
+    MeasureDownload(state, "DownloadToFile+window", environment, options);
 }
 
 void BM_CurlCommand(benchmark::State& state) {
@@ -307,14 +297,7 @@ void BM_DownloadToFileBuffer(benchmark::State& state) {
     PosixUpdateEnvironment environment(nullptr, nullptr);
     DownloadOptions options;
     options.chunkSize = static_cast<size_t>(state.range(1));
-    Measure(state, "DownloadToFile buffer " + std::to_string(options.chunkSize),
-            [&](const std::string& address, const fs::path& target, double& cpu) {
-                const double start = ThreadCpuSeconds();
-                const bool ok = DownloadToFile(std::u16string(address.begin(), address.end()),
-                                               target, environment, options);
-                cpu = ThreadCpuSeconds() - start;
-                return ok;
-            });
+    MeasureDownload(state, "DownloadToFile buffer " + std::to_string(options.chunkSize), environment, options);
 }
 
 BENCHMARK(BM_DownloadToFileBuffer)->Args({0, 102400})->Args({0, 524288})
