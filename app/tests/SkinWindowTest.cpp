@@ -142,7 +142,7 @@ TEST_F(SkinWindowTest, PressOutsideButtonsDragsTheWindowWithoutComposing) {
   Create();
   const int before = Skin().layeredUpdates;
   Press(300, 400);
-  EXPECT_EQ(Skin().moveLoops, 1);
+  EXPECT_EQ(Skin().drags, std::vector<LRESULT>{HTCAPTION});
   EXPECT_EQ(Skin().layeredUpdates, before);
   EXPECT_NE(std::find(sim.log.begin(), sim.log.end(), "SetDragFullWindows 1"), sim.log.end());
   for (const SkinButton& b : skin->buttons()) EXPECT_EQ(b.state, ButtonState::Normal);
@@ -151,7 +151,7 @@ TEST_F(SkinWindowTest, PressOutsideButtonsDragsTheWindowWithoutComposing) {
 TEST_F(SkinWindowTest, MinimiseAndCloseButtons) {
   Create();
   Release(1030, 120);
-  EXPECT_TRUE(Skin().minimized);
+  EXPECT_TRUE(Skin().IsMinimized());
   EXPECT_EQ(State(kMinimize), ButtonState::Hover);
   const int before = Skin().layeredUpdates;
   Release(1070, 120);
@@ -165,11 +165,11 @@ TEST_F(SkinWindowTest, MinimiseAndCloseButtons) {
 
 TEST_F(SkinWindowTest, HandCursorOnlyWhileAButtonIsActive) {
   Create();
-  EXPECT_EQ(skin->window()->Send(WM_SETCURSOR, 0, HTCLIENT), 0);
-  EXPECT_EQ(Skin().cursor, Cursor::Arrow);
+  EXPECT_EQ(skin->window()->Send(WM_SETCURSOR, 0, HTCLIENT), 1);  // the default shows the arrow
+  EXPECT_EQ(Skin().CurrentCursor(), CursorShape::Arrow);
   Move(420, 150);
   EXPECT_EQ(skin->window()->Send(WM_SETCURSOR, 0, HTCLIENT), 1);
-  EXPECT_EQ(Skin().cursor, Cursor::Hand);
+  EXPECT_EQ(Skin().CurrentCursor(), CursorShape::Hand);
 }
 
 TEST_F(SkinWindowTest, LoginDialogFollowsTheSkinFromTheStart) {

@@ -106,7 +106,7 @@ TEST_F(GameWindowTest, DoubleClickTogglesWithoutThePlatformsMaximise) {
   EXPECT_TRUE(game->maximized);
   EXPECT_EQ(Game().WindowRect(), (Rect{0, 0, 1920, 1040}));
   EXPECT_EQ(game->restoreRect, (Rect{210, 70, 1710, 970}));
-  EXPECT_FALSE(Game().minimized);
+  EXPECT_FALSE(Game().IsMinimized());
 }
 
 TEST_F(GameWindowTest, DraggingAMaximisedWindowClearsMaximised) {
@@ -137,7 +137,7 @@ TEST_F(GameWindowTest, MinimiseButtonKeepsMaximisedTaskbarMinimiseClearsIt) {
   EXPECT_EQ(game->title.hoverAction, game::kActionMinimize);
   NcPress(W - 70, 10);
   NcMove(W - 70, 10);
-  EXPECT_TRUE(Game().minimized);
+  EXPECT_TRUE(Game().IsMinimized());
   EXPECT_TRUE(game->maximized);
   game->window()->Show(SW_RESTORE);
   EXPECT_EQ(game->title.hoverAction, game::kActionNone);
@@ -177,7 +177,7 @@ TEST_F(GameWindowTest, AnyTimerKillsTimerOneAndRefreshesOnce) {
   Enter();
   game->window()->SetTimer(1, 200);
   game->window()->Send(WM_TIMER, 77, 0);
-  EXPECT_EQ(Game().timers.count(1), 0u);
+  EXPECT_EQ(Game().Timers().count(1), 0u);
   EXPECT_EQ(Browser().navigations.size(), 1u);
   owner.play.clear();
   game->window()->Send(WM_TIMER, 1, 0);
@@ -205,7 +205,7 @@ TEST_F(GameWindowTest, WithoutANotificationAreaTheTrayButtonMinimises) {
   Game().trayAvailable = false;
   game->MinimizeToTray();
   EXPECT_TRUE(Game().IsVisible());
-  EXPECT_TRUE(Game().minimized);
+  EXPECT_TRUE(Game().IsMinimized());
   EXPECT_TRUE(Game().trayIcons.empty());
 }
 
@@ -329,7 +329,7 @@ TEST_F(GameWindowTest, MovieCommandsReachTheWindow) {
   Enter();
   Player().FireFlashCall(u"<invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>");
   Player().FireFlashCall(u"<invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>");
-  EXPECT_EQ(Game().timers.at(1), 200u);
+  EXPECT_EQ(Game().Timers().at(1), 200u);
   EXPECT_TRUE(Browser().navigations.empty());
   game->window()->Send(WM_TIMER, 1, 0);
   EXPECT_EQ(Browser().navigations.size(), 1u);
@@ -362,7 +362,7 @@ TEST_F(GameWindowTest, MovieCallsDuringTheCloseQuestionWaitForTheAnswer) {
       Player().FireFlashCall(reload);
       Player().FireFlashCall(tips);
       EXPECT_EQ(sim.messageBoxes.size(), 1u);  // nothing stacked on the question
-      EXPECT_FALSE(Game().timers.count(1));
+      EXPECT_FALSE(Game().Timers().count(1));
     };
     sim.messageBoxAnswers = {answer, IDNO};
     Player().FireFlashCall(disconnection);
@@ -371,7 +371,7 @@ TEST_F(GameWindowTest, MovieCallsDuringTheCloseQuestionWaitForTheAnswer) {
       // Delivered in order: the second question, then the reload and the new text.
       ASSERT_EQ(sim.messageBoxes.size(), 2u);
       EXPECT_EQ(sim.messageBoxes[1].text, u"提示:您确定要离开当前游戏吗?");
-      EXPECT_EQ(Game().timers.at(1), 200u);
+      EXPECT_EQ(Game().Timers().at(1), 200u);
       EXPECT_EQ(game->closePrompt, u"Q2");
     } else {
       EXPECT_EQ(sim.messageBoxes.size(), 1u);

@@ -77,10 +77,10 @@ TEST_F(LoginDialogTest, InitialisationMakesASeeThroughToolWindowWithItsFrame) {
   EXPECT_TRUE(w.ExStyle() & WS_EX_TOOLWINDOW);
   EXPECT_TRUE(w.ExStyle() & WS_EX_LAYERED);
   EXPECT_FALSE(w.ExStyle() & WS_EX_APPWINDOW);
-  EXPECT_EQ(w.children.at(1021), (Rect{45, 30, 47, 366}));
-  EXPECT_EQ(w.children.at(1022), (Rect{45, 30, 653, 32}));
-  EXPECT_EQ(w.children.at(1023), (Rect{653, 30, 655, 366}));
-  EXPECT_EQ(w.children.at(1024), (Rect{45, 364, 653, 366}));
+  EXPECT_EQ(*w.ChildRect(1021), (Rect{45, 30, 47, 366}));
+  EXPECT_EQ(*w.ChildRect(1022), (Rect{45, 30, 653, 32}));
+  EXPECT_EQ(*w.ChildRect(1023), (Rect{653, 30, 655, 366}));
+  EXPECT_EQ(*w.ChildRect(1024), (Rect{45, 364, 653, 366}));
   EXPECT_TRUE(dialog->firstPaint());
   EXPECT_TRUE(w.browsers.empty());
 }

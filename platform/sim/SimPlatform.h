@@ -11,63 +11,35 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/PlatformBase.h"
+#include "platform/WindowBase.h"
 #include "platform/sim/SimControls.h"
 
 namespace platform::sim {
 
 class SimPlatform;
 
-class SimWindow final : public Window {
+class SimWindow final : public WindowBase {
  public:
-  SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& kind, const Rect& rect);
+  SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& spec);
   ~SimWindow() override;
 
-  WindowHandler& Handler() const override { return handler_; }
-  Window* Owner() const override { return owner_; }
-  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) override;
-  void Post(UINT message, WPARAM wParam, LPARAM lParam) override;
-  LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-  void Show(int showCommand) override;
-  bool IsVisible() const override { return visible; }
-  bool IsMinimized() const override { return minimized; }
-  Rect WindowRect() const override { return rect; }
-  Rect ClientRect() const override { return {0, 0, rect.Width(), rect.Height()}; }
-  void SetPosition(int x, int y) override;
-  void MoveWindow(int x, int y, int width, int height, bool repaint) override;
-
-  void SetText(const std::u16string& text) override { text_ = text; }
-  std::u16string Text() const override { return text_; }
   void SetIcon(WPARAM slot, int iconResource) override { icons[slot] = iconResource; }
-  std::uint32_t Style() const override { return style; }
-  void SetStyle(std::uint32_t value) override { style = value; }
-  std::uint32_t ExStyle() const override { return exStyle; }
-  void SetExStyle(std::uint32_t value) override { exStyle = value; }
   void SetFocus() override { ++focusCount; }
-  void SetCursor(Cursor value) override { cursor = value; }
-
-  void SetTimer(WPARAM id, UINT milliseconds) override { timers[id] = milliseconds; }
-  void KillTimer(WPARAM id) override { timers.erase(id); }
-
   bool UpdateLayered(const Surface& image, std::uint8_t constantAlpha) override;
   void SetColorKey(ColorRef key) override { colorKey = key; }
-  Surface& WindowSurface() override;
   void Invalidate() override { ++invalidations; }
-  bool MoveChild(int controlId, const Rect& childRect) override;
-
   std::unique_ptr<BrowserControl> CreateBrowser(int controlId, const Rect& rect) override;
   std::unique_ptr<PlayerControl> CreatePlayer(int controlId, const Rect& rect) override;
   void TrackPopupMenu(const res::MenuResource& menu, Point screenPoint) override;
-  bool AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) override;
-  void DeleteTrayIcon(UINT id) override { trayIcons.erase(id); }
-
-  void Destroy() override;
-  bool IsDestroyed() const override { return destroyed; }
 
   SimPlatform& platform() { return platform_; }
+  // The desktop minimises or restores the window (its task bar button).
+  void DesktopMinimizes(bool minimized) { ReportMinimized(minimized); }
+  // A running timer's tick, as the run loop delivers it.
+  void FireTimer(WPARAM id) { DeliverTimer(id); }
 
-  // What tests read.
+  // What the desktop was asked to do, for tests to read.
   struct TrayIcon {
     UINT callbackMessage;
     int iconResource;
@@ -77,19 +49,10 @@ class SimWindow final : public Window {
     const res::MenuResource* menu;
     Point point;
   };
-  Rect rect;
-  std::uint32_t style;
-  std::uint32_t exStyle;
   int templateNumber;
-  bool visible = false;
-  bool minimized = false;
-  bool destroyed = false;
-  Cursor cursor = Cursor::Arrow;
   int focusCount = 0;
   int invalidations = 0;
   std::map<WPARAM, int> icons;
-  std::map<WPARAM, UINT> timers;
-  std::map<int, Rect> children;
   std::map<UINT, TrayIcon> trayIcons;
   std::vector<MenuShown> menus;
   bool trayAvailable = true;
@@ -97,26 +60,35 @@ class SimWindow final : public Window {
   std::unique_ptr<Surface> layeredImage;  // the last image handed to UpdateLayered
   std::uint8_t layeredAlpha = 0;
   int layeredUpdates = 0;
-  int moveLoops = 0;                       // system move loops started
-  std::vector<LRESULT> resizeDrags;        // hit codes of resize drags started
+  std::vector<LRESULT> drags;              // hit codes of move and resize loops started
   std::vector<SimBrowser*> browsers;       // live browsers, in creation order
   std::vector<SimPlayer*> players;         // live players, in creation order
 
  private:
+  void NativeShow() override {}
+  void NativeHide() override {}
+  // The desktop minimises and restores at once.
+  void NativeMinimize() override { ReportMinimized(true); }
+  void NativeRestore() override { ReportMinimized(false); }
+  void NativeMoveResize(const Rect&, const Rect&) override {}
+  void NativeStartTimer(WPARAM, UINT) override {}
+  void NativeStopTimer(WPARAM) override {}
+  bool NativeAddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) override;
+  void NativeDeleteTrayIcon(UINT id) override { trayIcons.erase(id); }
+  void NativeMoveChild(int, const Rect&) override {}
+  Point MoveCommandStart() const override;
+  // The loop ends at once: no pointer to follow.
+  void NativeRunDrag(MoveSizeDrag& drag) override { drags.push_back(drag.hit); }
+  void NativeDestroy() override {}
+
   SimPlatform& platform_;
-  WindowHandler& handler_;
-  Window* owner_;
-  std::u16string text_;
-  std::unique_ptr<Surface> surface_;
-  Rect restoreRect_;
 };
 
-class SimPlatform final : public Platform {
+class SimPlatform final : public PlatformBase {
  public:
   SimPlatform();
   ~SimPlatform() override;
 
-  bool CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) override;
   int RunModal(Window& window) override;
   void EndModal(int result) override;
   Rect WorkArea() const override { return workArea; }
@@ -173,16 +145,7 @@ class SimPlatform final : public Platform {
   std::optional<int> modalResult;
 
  private:
-  friend class SimWindow;
-  struct Posted {
-    SimWindow* window;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-  };
-  std::deque<Posted> posted_;
-  std::vector<std::unique_ptr<Window>> graveyard_;
-  std::vector<SimWindow*> windows_;
+  std::unique_ptr<WindowBase> MakeWindow(const WindowSpec& spec, WindowHandler& handler) override;
 };
 
 }  // namespace platform::sim
