@@ -44,11 +44,11 @@ void PlatformBase::Bury(std::unique_ptr<Window> window) {
 }
 
 void PlatformBase::ReleaseBuried() {
-  // A window's destructor may bury another (an owner going with its own).
-  while (!buried_.empty()) {
-    std::vector<std::unique_ptr<Window>> batch;
-    batch.swap(buried_);
-  }
+  std::vector<std::unique_ptr<Window>> batch;
+  batch.swap(buried_);
+  // A window whose move loop still runs is freed once the loop has returned.
+  for (auto& window : batch)
+    if (static_cast<WindowBase*>(window.get())->InDragLoop()) buried_.push_back(std::move(window));
 }
 
 void PlatformBase::Register(WindowBase* window) { windows_.push_back(window); }

@@ -6,14 +6,14 @@
 
 namespace platform {
 
-CursorShape CursorShapeForHit(LRESULT hit) {
+PointerShape PointerShapeForHit(LRESULT hit) {
   switch (hit) {
     case HTLEFT:
-    case HTRIGHT: return CursorShape::ResizeLeftRight;
-    case HTBOTTOM: return CursorShape::ResizeUpDown;
-    case HTBOTTOMLEFT: return CursorShape::ResizeBottomLeft;
-    case HTBOTTOMRIGHT: return CursorShape::ResizeBottomRight;
-    default: return CursorShape::Arrow;
+    case HTRIGHT: return PointerShape::ResizeLeftRight;
+    case HTBOTTOM: return PointerShape::ResizeUpDown;
+    case HTBOTTOMLEFT: return PointerShape::ResizeBottomLeft;
+    case HTBOTTOMRIGHT: return PointerShape::ResizeBottomRight;
+    default: return PointerShape::Arrow;
   }
 }
 
@@ -73,7 +73,7 @@ LRESULT WindowBase::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETCURSOR: {
       const auto hit = static_cast<LRESULT>(static_cast<std::int16_t>(lParam & 0xFFFF));
-      const CursorShape shape = CursorShapeForHit(hit);
+      const PointerShape shape = PointerShapeForHit(hit);
       if (shape != cursor_) {
         cursor_ = shape;
         NativeSetCursor(shape);
@@ -97,9 +97,9 @@ void WindowBase::StartMoveSizeDrag(LRESULT hit, Point start) {
   drag.minimum = {std::max(1, limits.ptMinTrackSize.x), std::max(1, limits.ptMinTrackSize.y)};
   dragging_ = true;
   NativeRunDrag(drag);
-  // The window may have been destroyed during the loop: the loop's native
-  // side checks liveness before it returns here.
+  // Destroyed during the loop, the window was kept for its return.
   dragging_ = false;
+  if (destroyed_) platform_.WakeForBuried();
 }
 
 void WindowBase::FollowDrag(MoveSizeDrag& drag, Point pointer) {
@@ -221,7 +221,7 @@ void WindowBase::SetExStyle(std::uint32_t exStyle) {
 }
 
 void WindowBase::SetCursor(Cursor cursor) {
-  const CursorShape shape = cursor == Cursor::Hand ? CursorShape::Hand : CursorShape::Arrow;
+  const PointerShape shape = cursor == Cursor::Hand ? PointerShape::Hand : PointerShape::Arrow;
   if (shape == cursor_) return;
   cursor_ = shape;
   NativeSetCursor(shape);

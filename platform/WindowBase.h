@@ -20,10 +20,10 @@ namespace platform {
 class PlatformBase;
 
 // Pointer shapes: the program's own two, and the resize edges' ones.
-enum class CursorShape { Arrow, Hand, ResizeLeftRight, ResizeUpDown, ResizeBottomLeft, ResizeBottomRight };
+enum class PointerShape { Arrow, Hand, ResizeLeftRight, ResizeUpDown, ResizeBottomLeft, ResizeBottomRight };
 
 // The shape the default WM_SETCURSOR shows over a hit-test code.
-CursorShape CursorShapeForHit(LRESULT hit);
+PointerShape PointerShapeForHit(LRESULT hit);
 
 // Where a minimised window is reported to stand, as the desktop parks it.
 inline constexpr Rect kMinimizedRect{-32000, -32000, -32000 + 160, -32000 + 28};
@@ -75,7 +75,9 @@ class WindowBase : public Window {
   // A static bitmap child's rectangle, or nothing for another id.
   std::optional<Rect> ChildRect(int controlId) const;
   const DialogLayout& Layout() const { return layout_; }
-  CursorShape CurrentCursor() const { return cursor_; }
+  PointerShape CurrentPointer() const { return cursor_; }
+  // True while the move/resize loop runs; a destroyed window is not freed then.
+  bool InDragLoop() const { return dragging_; }
 
  protected:
   // Native operations, called by the rules above.
@@ -91,7 +93,7 @@ class WindowBase : public Window {
   virtual void NativeSetMinimumSize(Point) {}
   virtual void NativeSetTitle(const std::u16string&) {}
   virtual void NativeSetToolWindow(bool) {}
-  virtual void NativeSetCursor(CursorShape) {}
+  virtual void NativeSetCursor(PointerShape) {}
   virtual void NativeStartTimer(WPARAM id, UINT milliseconds) = 0;
   virtual void NativeStopTimer(WPARAM id) = 0;
   virtual bool NativeAddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) = 0;
@@ -137,7 +139,7 @@ class WindowBase : public Window {
   bool minimized_ = false;
   bool destroyed_ = false;
   bool dragging_ = false;
-  CursorShape cursor_ = CursorShape::Arrow;
+  PointerShape cursor_ = PointerShape::Arrow;
   std::map<WPARAM, UINT> timers_;
   std::set<UINT> trayIcons_;
   std::unique_ptr<Surface> surface_;

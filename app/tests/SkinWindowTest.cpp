@@ -166,10 +166,10 @@ TEST_F(SkinWindowTest, MinimiseAndCloseButtons) {
 TEST_F(SkinWindowTest, HandCursorOnlyWhileAButtonIsActive) {
   Create();
   EXPECT_EQ(skin->window()->Send(WM_SETCURSOR, 0, HTCLIENT), 1);  // the default shows the arrow
-  EXPECT_EQ(Skin().CurrentCursor(), CursorShape::Arrow);
+  EXPECT_EQ(Skin().CurrentPointer(), PointerShape::Arrow);
   Move(420, 150);
   EXPECT_EQ(skin->window()->Send(WM_SETCURSOR, 0, HTCLIENT), 1);
-  EXPECT_EQ(Skin().CurrentCursor(), CursorShape::Hand);
+  EXPECT_EQ(Skin().CurrentPointer(), PointerShape::Hand);
 }
 
 TEST_F(SkinWindowTest, LoginDialogFollowsTheSkinFromTheStart) {

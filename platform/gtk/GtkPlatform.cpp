@@ -1,8 +1,5 @@
 #include "platform/gtk/GtkPlatform.h"
 
-#include <fontconfig/fontconfig.h>
-#include <pango/pangocairo.h>
-#include <pango/pangofc-fontmap.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -11,6 +8,7 @@
 
 #include "platform/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
+#include "platform/gtk/GtkFontAliases.h"
 #include "platform/gtk/TrayIcon.h"
 #include "res/Resources.h"
 
@@ -18,39 +16,6 @@
 #include "platform/gtk/player/MovieSession.h"
 
 namespace platform::gtk {
-namespace {
-
-// The program's fonts carry Windows names; "宋体" (SimSun) is the title
-// font. Map it to the CJK faces a Linux desktop has, so Chinese titles and
-// questions render with it.
-constexpr char kFontAliases[] = R"(<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
-<fontconfig>
-  <alias binding="same">
-    <family>宋体</family>
-    <prefer>
-      <family>WenQuanYi Zen Hei</family>
-      <family>Noto Sans CJK SC</family>
-      <family>Noto Serif CJK SC</family>
-      <family>AR PL UMing CN</family>
-    </prefer>
-  </alias>
-  <alias binding="same">
-    <family>MS Shell Dlg</family>
-    <prefer><family>sans-serif</family></prefer>
-  </alias>
-</fontconfig>
-)";
-
-void AddFontAliases() {
-  FcConfig* config = FcConfigGetCurrent();
-  if (!FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kFontAliases), FcFalse)) return;
-  FcConfigBuildFonts(config);
-  // Pango caches what fontconfig said; let it see the new aliases.
-  if (PangoFontMap* map = pango_cairo_font_map_get_default()) pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(map));
-}
-
-}  // namespace
 
 void GtkPlatform::NameProgram() {
   // Otherwise GLib names the program after its file, "zarek.exe": GTK took
@@ -74,22 +39,13 @@ GtkPlatform::~GtkPlatform() {
   ShutdownMoviePlayer();
   if (postedSource_) g_source_remove(postedSource_);
   if (burySource_) g_source_remove(burySource_);
-  buried_.clear();
+  // The windows' tray icons go before the tray area does.
+  ReleaseBuried();
   if (icon_) g_object_unref(icon_);
 }
 
-bool GtkPlatform::CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) {
-  WindowAttachment::Attach(handler, std::make_unique<GtkDialogWindow>(*this, handler, kind));
-  if (handler.window()->Send(WM_CREATE, 0, 0) == -1) {
-    if (auto window = WindowAttachment::Detach(handler)) {
-      window->Destroy();
-      Bury(std::move(window));
-    }
-    return false;
-  }
-  if (handler.window() == nullptr) return false;
-  handler.window()->Send(WM_INITDIALOG, 0, 0);
-  return handler.window() != nullptr;
+std::unique_ptr<WindowBase> GtkPlatform::MakeWindow(const WindowSpec& spec, WindowHandler& handler) {
+  return std::make_unique<GtkDialogWindow>(*this, handler, spec);
 }
 
 int GtkPlatform::RunModal(Window& window) {
@@ -218,50 +174,33 @@ bool GtkPlatform::IsComposited() const {
   return screen && gdk_screen_is_composited(screen);
 }
 
-void GtkPlatform::PostMessage(GtkDialogWindow* window, UINT message, WPARAM wParam, LPARAM lParam) {
-  posted_.push_back({window, message, wParam, lParam});
-  if (!postedSource_) postedSource_ = g_idle_add(&GtkPlatform::DeliverPosted, this);
+void GtkPlatform::WakeForPosted() {
+  if (postedSource_) return;
+  postedSource_ = g_idle_add(+[](gpointer data) -> gboolean {
+    auto* self = static_cast<GtkPlatform*>(data);
+    self->postedSource_ = 0;
+    self->DeliverPosted();
+    if (self->HasPosted()) self->WakeForPosted();
+    return G_SOURCE_REMOVE;
+  }, this);
 }
 
-gboolean GtkPlatform::DeliverPosted(gpointer data) {
-  auto* self = static_cast<GtkPlatform*>(data);
-  self->postedSource_ = 0;
-  // Deliver what was queued so far; messages posted meanwhile wait for the next turn.
-  std::deque<Posted> batch;
-  batch.swap(self->posted_);
-  for (const Posted& p : batch) {
-    if (self->IsAlive(p.window) && !p.window->IsDestroyed()) p.window->Send(p.message, p.wParam, p.lParam);
-  }
-  return G_SOURCE_REMOVE;
-}
-
-void GtkPlatform::Register(GtkDialogWindow* window) { windows_.push_back(window); }
-
-void GtkPlatform::Unregister(GtkDialogWindow* window) {
-  windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
-}
-
-bool GtkPlatform::IsAlive(const GtkDialogWindow* window) const {
-  return std::find(windows_.begin(), windows_.end(), window) != windows_.end();
-}
-
-void GtkPlatform::Bury(std::unique_ptr<Window> window) {
-  buried_.push_back(std::move(window));
-  if (!burySource_) burySource_ = g_idle_add(&GtkPlatform::FreeBuried, this);
-}
-
-gboolean GtkPlatform::FreeBuried(gpointer data) {
-  auto* self = static_cast<GtkPlatform*>(data);
-  self->burySource_ = 0;
-  self->buried_.clear();
-  return G_SOURCE_REMOVE;
+void GtkPlatform::WakeForBuried() {
+  if (burySource_) return;
+  burySource_ = g_idle_add(+[](gpointer data) -> gboolean {
+    auto* self = static_cast<GtkPlatform*>(data);
+    self->burySource_ = 0;
+    self->ReleaseBuried();
+    return G_SOURCE_REMOVE;
+  }, this);
 }
 
 void GtkPlatform::RaiseOwnedWindows(const GtkDialogWindow* owner) {
-  for (GtkDialogWindow* w : windows_) {
-    if (w->Owner() == owner && w->IsVisible() && !w->IsDestroyed()) {
-      if (GdkWindow* gdk = gtk_widget_get_window(w->Toplevel())) gdk_window_raise(gdk);
-      RaiseOwnedWindows(w);
+  for (WindowBase* w : Windows()) {
+    if (w->Owner() == owner && w->IsVisible()) {
+      auto* window = static_cast<GtkDialogWindow*>(w);
+      if (GdkWindow* gdk = gtk_widget_get_window(window->Toplevel())) gdk_window_raise(gdk);
+      RaiseOwnedWindows(window);
     }
   }
 }

@@ -1,21 +1,20 @@
 #pragma once
-// The GTK backend's services: window creation, the run loop, posted
-// messages, message boxes and the desktop services of the window layer.
+// The GTK backend's services: native windows, the run loop, message boxes
+// and the desktop services of the window layer.
 
 #include <gtk/gtk.h>
 
-#include <deque>
 #include <memory>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/PlatformBase.h"
 
 namespace platform::gtk {
 
 class GtkDialogWindow;
 class TrayArea;
 
-class GtkPlatform final : public Platform {
+class GtkPlatform final : public PlatformBase {
  public:
   // GTK must be initialised (gtk_init) before the platform is made.
   GtkPlatform();
@@ -25,7 +24,6 @@ class GtkPlatform final : public Platform {
   // GTK opens the display.
   static void NameProgram();
 
-  bool CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) override;
   int RunModal(Window& window) override;
   void EndModal(int result) override;
   bool ProcessPendingEvents() override;
@@ -43,12 +41,6 @@ class GtkPlatform final : public Platform {
 
   // Backend internals used by the windows.
   bool IsComposited() const;
-  void PostMessage(GtkDialogWindow* window, UINT message, WPARAM wParam, LPARAM lParam);
-  void Register(GtkDialogWindow* window);
-  void Unregister(GtkDialogWindow* window);
-  bool IsAlive(const GtkDialogWindow* window) const;
-  // Frees a destroyed window once the current message has been handled.
-  void Bury(std::unique_ptr<Window> window);
   // Keeps owned windows above their owner after it was shown or raised.
   void RaiseOwnedWindows(const GtkDialogWindow* owner);
   GdkPixbuf* IconPixbuf(int iconResource);
@@ -59,20 +51,12 @@ class GtkPlatform final : public Platform {
   TrayArea& Tray() { return *tray_; }
 
  private:
-  static gboolean DeliverPosted(gpointer self);
-  static gboolean FreeBuried(gpointer self);
+  std::unique_ptr<WindowBase> MakeWindow(const WindowSpec& spec, WindowHandler& handler) override;
+  void WakeForPosted() override;
+  void WakeForBuried() override;
 
-  struct Posted {
-    GtkDialogWindow* window;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-  };
-  std::deque<Posted> posted_;
   guint postedSource_ = 0;
   guint prewarmSource_ = 0;
-  std::vector<GtkDialogWindow*> windows_;
-  std::vector<std::unique_ptr<Window>> buried_;
   guint burySource_ = 0;
   GMainLoop* modalLoop_ = nullptr;
   int modalResult_ = 0;
