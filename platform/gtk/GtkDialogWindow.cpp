@@ -77,11 +77,23 @@ void GtkDialogWindow::NativeShow() {
 
 void GtkDialogWindow::NativeHide() { gtk_widget_hide(window_); }
 
-void GtkDialogWindow::NativeMinimize() { gtk_window_iconify(GTK_WINDOW(window_)); }
+// The program's own minimise and restore report at once, as the handlers
+// expect: the title button's minimise must see its own hover state, not
+// the deactivation the window manager's answer brings first.
+void GtkDialogWindow::NativeMinimize() {
+  gtk_window_iconify(GTK_WINDOW(window_));
+  IconifyOwnedWindows(true);
+  ReportMinimized(true);
+}
 
 void GtkDialogWindow::NativeRestore() {
+  const bool wasMinimized = IsMinimized();
   gtk_window_deiconify(GTK_WINDOW(window_));
   gtk_window_present(GTK_WINDOW(window_));
+  if (!wasMinimized) return;
+  IconifyOwnedWindows(false);
+  platform_.RaiseOwnedWindows(this);
+  ReportMinimized(false);
 }
 
 void GtkDialogWindow::NativeRaiseOwned() {
