@@ -142,15 +142,6 @@ void Surface::Clear() {
   cairo_destroy(cr);
 }
 
-void Surface::Fill(const Rect& rect, ColorRef color) {
-  cairo_t* cr = cairo_create(surface_);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  SetColor(cr, color);
-  cairo_rectangle(cr, rect.left, rect.top, rect.Width(), rect.Height());
-  cairo_fill(cr);
-  cairo_destroy(cr);
-}
-
 void Surface::DrawOver(const Surface& source, const Rect& dst) {
   PaintScaled(surface_, source, dst, CAIRO_OPERATOR_OVER);
 }

@@ -47,7 +47,6 @@ class Surface {
   int Height() const { return height_; }
 
   void Clear();
-  void Fill(const Rect& rect, ColorRef color);
   // Source-over with per-pixel alpha, scaled from the whole source to dst.
   void DrawOver(const Surface& source, const Rect& dst);
   // Replaces the destination pixels (a stretched copy of the whole source).
