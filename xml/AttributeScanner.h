@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace xml {
+
 // One attribute of a start tag (or processing instruction), as offsets into the text.
 struct AttributeToken {
   int32_t nameStart = 0;
@@ -31,3 +33,5 @@ private:
   int32_t pos_;
   int32_t end_;
 };
+
+}  // namespace xml

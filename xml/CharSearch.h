@@ -6,6 +6,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace xml {
+
 // Small search loops the scanner spends most of its time in. Most runs inside markup
 // are short, so the first units are looked at one by one; longer runs go on eight
 // units at a time where SSE2 is there.
@@ -67,3 +69,5 @@ inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16
 }
 
 } // namespace char_search
+
+}  // namespace xml

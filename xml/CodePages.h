@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace xml {
+
 // What the reader knows about each code page beyond its names: the iconv
 // encoding that carries it, whether it reports lost characters, and how long
 // its characters can be.
@@ -31,3 +33,5 @@ int maxIncompleteBytes(int codePage);
 bool isUnicodeForm(int codePage);
 
 }  // namespace codepages
+
+}  // namespace xml

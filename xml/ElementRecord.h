@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace xml {
+
 // One element of the index: eight 32-bit words, offsets into the document text.
 struct ElementRecord {
   int32_t start;       // offset of the '<' that opens the start tag
@@ -37,3 +39,5 @@ inline int32_t pack(uint32_t startField, uint32_t endField) {
   return static_cast<int32_t>((startField & kStartMax) | (endField << kEndShift));
 }
 } // namespace tag_lengths
+
+}  // namespace xml

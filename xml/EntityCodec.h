@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace xml {
+
 namespace entity_mode {
 inline constexpr uint32_t kAttribute = 0x01;      // also escape '"' and '\''
 inline constexpr uint32_t kKeepReferences = 0x08; // an '&' that starts a well-formed reference stays
@@ -21,3 +23,5 @@ std::u16string encodeEntities(std::u16string_view text, uint32_t mode);
 
 // "<![CDATA[" text "]]>", every "]]>" inside split as "]]]]><![CDATA[>".
 std::u16string wrapCdata(std::u16string_view text);
+
+}  // namespace xml

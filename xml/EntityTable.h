@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace xml {
+
 // Named character references: a hash of 130 buckets over 253 entities. A name's bucket
 // is the sum of its character codes (ASCII capitals folded to small) modulo 130; names
 // themselves are matched exactly, so "Aring" and "aring" stay apart.
@@ -15,3 +17,5 @@ public:
   static int bucketOf(const char16_t* name, int32_t length);
   static int bucketSize(int bucket);
 };
+
+}  // namespace xml

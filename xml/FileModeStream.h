@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace xml {
+
 // What a TagDocument needs from the file behind read-file mode (options 0x10) and
 // write-file mode (0x20). The text file stream of the encoding layer implements it.
 //
@@ -27,3 +29,5 @@ public:
 private:
   std::u16string emptyLog_;
 };
+
+}  // namespace xml

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <memory>
 
+namespace xml {
+
 // One iconv conversion between a code page and UTF-16 (in either direction),
 // which goes on where iconv alone would stop: what the source cannot say and
 // the target cannot hold becomes '?'. It keeps iconv's shift state between
@@ -51,3 +53,5 @@ class IconvCodec {
   iconv_t handle_;
   Direction direction_;
 };
+
+}  // namespace xml

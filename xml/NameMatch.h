@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace xml {
+
 namespace name_match {
 
 inline char16_t foldAscii(char16_t c) {
@@ -37,3 +39,5 @@ inline std::u16string_view argument(const char16_t* text) {
 }
 
 } // namespace name_match
+
+}  // namespace xml

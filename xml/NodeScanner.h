@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace xml {
+
 // Kinds of node the scanner reports. The document's node-by-node position uses the
 // same numbers (1 for an element, 128 for a lone end tag).
 namespace node_kind {
@@ -107,3 +109,5 @@ private:
   ScannerRefill* refill_ = nullptr;
   std::u16string log_;
 };
+
+}  // namespace xml

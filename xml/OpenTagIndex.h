@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace xml {
+
 class OpenTagStack;
 
 // Finds the innermost open element an end tag closes without walking the whole stack.
@@ -34,3 +36,5 @@ private:
   bool active_ = false;
   std::unordered_map<uint64_t, std::vector<int32_t>> depthsByKey_;
 };
+
+}  // namespace xml

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+namespace xml {
+
 // The elements the parser has opened and not yet closed: each entry keeps a copy of
 // the start tag's name and the element's record index. Entry 0 is the document.
 class OpenTagStack {
@@ -59,3 +61,5 @@ private:
   std::u16string names_;
   const char16_t* shared_ = nullptr;
 };
+
+}  // namespace xml

@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+namespace xml {
+
 // Named saved positions, kept in named maps. Every parse empties them; nothing in
 // the program stores any, the holder only keeps the document's layout complete.
 struct SavedPositions {
@@ -16,3 +18,5 @@ struct SavedPositions {
 
   void clear() { maps.clear(); }
 };
+
+}  // namespace xml

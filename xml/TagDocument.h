@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace xml {
+
 class ElementTable;
 class FileModeStream;
 struct SavedPositions;
@@ -168,3 +170,5 @@ private:
   mutable int32_t attributesTagNameEnd_ = 0;
   bool keepsResultLog_ = true;
 };
+
+}  // namespace xml

@@ -9,6 +9,8 @@
 #include "xml/FileModeStream.h"
 #include "xml/WrittenTagStack.h"
 
+namespace xml {
+
 class IconvCodec;
 
 // A text file read or written in chunks, converted between the file's encoding
@@ -147,3 +149,5 @@ class TextFileStream : public FileModeStream {
   WrittenTagStack openTags_;
   std::vector<int32_t> unwrittenRecords_;
 };
+
+}  // namespace xml

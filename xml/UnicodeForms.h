@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace xml {
+
 // Conversions between the three Unicode forms the reader handles itself:
 // UTF-8 (read with the reader's own sequence rules, see Utf8.h), UTF-16 and
 // UTF-32. Each writes at most `capacity` units and never a part of a
@@ -30,3 +32,5 @@ Converted utf32ToUtf16(const char32_t* in, std::size_t length, char16_t* out,
                        std::size_t capacity);
 
 }  // namespace unicode
+
+}  // namespace xml

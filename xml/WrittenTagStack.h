@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace xml {
+
 // The elements a document in write-file mode has opened (written as a start
 // tag alone) and not yet closed. Names are also kept in 23 hash buckets, so
 // that an end tag finds its open element without walking the whole stack.
@@ -45,3 +47,5 @@ class WrittenTagStack {
   std::array<int32_t, kBuckets> bucketTop_{};  // depth of the topmost entry, 0: none
   bool ignoreCase_ = false;
 };
+
+}  // namespace xml

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+namespace xml {
+
 // The three document shapes the parsers are measured on, each generated in UTF-8 and
 // in UTF-16 (what TagDocument indexes).
 enum class Shape { Flat, Nested, AttributeHeavy };
@@ -15,3 +17,5 @@ struct BenchDocument {
 
 const char* shapeName(Shape shape);
 const BenchDocument& benchDocument(Shape shape);
+
+}  // namespace xml

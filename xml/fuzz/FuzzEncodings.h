@@ -5,6 +5,8 @@
 
 #include "xml/tests/EncodingTableText.h"
 
+namespace xml {
+
 // Encoding names the fuzz targets choose from: one name of every code page of
 // the table, and a few that are not in it.
 inline const std::vector<std::u16string>& fuzzEncodingNames() {
@@ -20,3 +22,5 @@ inline const std::vector<std::u16string>& fuzzEncodingNames() {
   }();
   return names;
 }
+
+}  // namespace xml

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace xml {
+
 namespace encoding_table {
 
 // The encoding table as its users read it: code page, colon, the names.
@@ -165,3 +167,5 @@ inline std::vector<Name> parseTable() {
 }
 
 }  // namespace encoding_table
+
+}  // namespace xml

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace xml {
+
 // Well-formed XML documents (UTF-8) for checking the reader against another parser:
 // hand-written ones and documents generated from a seed. They avoid what XML itself
 // rewrites and the reader keeps raw (whitespace characters inside attribute values,
@@ -15,3 +17,5 @@ std::string generated(unsigned seed);
 std::string deeplyNested(int depth);
 
 } // namespace well_formed_corpus
+
+}  // namespace xml
