@@ -1,3 +1,4 @@
+// Cuts a start tag (or processing instruction) into its name and attribute tokens.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The scanner's search loops over UTF-16 text: character classes and SSE2 finds.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Per-code-page facts beside the names: iconv's name, loss reporting, character length.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Builds a document's element index from its text with the node scanner.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The element index's record: eight 32-bit words, its flag bits and packed tag lengths.
 #pragma once
 
 #include <cstdint>

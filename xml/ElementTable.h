@@ -1,3 +1,4 @@
+// The element index: records in fixed segments that never move, and long tag lengths.
 #pragma once
 
 #include "xml/ElementRecord.h"

@@ -1,3 +1,4 @@
+// Character and entity references: decoding text, escaping markup, CDATA sections.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The table of named character references ("&amp;", "&eacute;", ...) and its hash.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// What a document needs from the file behind its read-file and write-file modes.
 #pragma once
 
 #include "xml/NodeScanner.h"

@@ -1,3 +1,4 @@
+// One iconv conversion to or from UTF-16 that substitutes '?' instead of stopping.
 #pragma once
 
 #include <iconv.h>

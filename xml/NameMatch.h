@@ -1,3 +1,4 @@
+// Matching element, attribute and end-tag names against given names.
 #pragma once
 
 #include <cstdint>

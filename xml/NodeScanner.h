@@ -1,3 +1,4 @@
+// Splits the document text into nodes (tags, text, comments, ...) one at a time.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Finds the open element an end tag closes in deep stacks without walking them.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The parser's stack of open elements and their names.
 #pragma once
 
 #include <cstdint>

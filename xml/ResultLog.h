@@ -1,3 +1,4 @@
+// Writing records into a document's result log.
 #pragma once
 
 #include <cstdint>

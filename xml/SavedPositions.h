@@ -1,3 +1,4 @@
+// Named saved navigation positions of a document.
 #pragma once
 
 #include <cstdint>

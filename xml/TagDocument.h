@@ -1,3 +1,4 @@
+// The XML document: loading, navigating, editing and writing its elements.
 #pragma once
 
 #include "xml/AttributeScanner.h"

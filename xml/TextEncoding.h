@@ -1,3 +1,4 @@
+// Named text encodings: code pages of names and conversions between them.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// A text file read or written in chunks, converted to and from UTF-16.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Conversions between UTF-8, UTF-16 and UTF-32 done without iconv.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// UTF-8 sequences as the reader decodes and detects them.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// The open elements of a document being written out in write-file mode.
 #pragma once
 
 #include <array>

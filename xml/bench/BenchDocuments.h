@@ -1,3 +1,4 @@
+// The document shapes the parse benchmark measures, in UTF-8 and UTF-16.
 #pragma once
 
 #include <cstddef>

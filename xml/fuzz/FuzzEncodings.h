@@ -1,3 +1,4 @@
+// Encoding names the fuzz targets choose from.
 #pragma once
 
 #include <string>

@@ -1,6 +1,6 @@
+// The encoding table written out as its users read it, for the tests.
 #pragma once
 
-// The encoding table written out as its users read it, for the tests.
 
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// UTF-8 <-> UTF-16 for test data and readable failure messages.
 #pragma once
 
 #include <string>

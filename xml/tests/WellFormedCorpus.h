@@ -1,3 +1,4 @@
+// Well-formed XML documents for checking the reader against another parser.
 #pragma once
 
 #include <string>
