@@ -3,6 +3,9 @@
 #include "xml/TagDocument.h"
 
 namespace game {
+
+using xml::TagDocument;
+
 namespace {
 
 void RemoveAll(std::u16string& text, std::u16string_view piece) {

@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
+namespace xml {
 class TagDocument;
+}
 
 namespace game {
 
@@ -30,7 +32,7 @@ void OnFlashCall(const std::u16string& request, MovieCommands& commands);
 
 // Walks the elements of the document's current level and, in turn, of
 // every element's children.
-void DispatchMovieCall(TagDocument& document, MovieCommands& commands);
+void DispatchMovieCall(xml::TagDocument& document, MovieCommands& commands);
 
 // The close question that "setReloadTips" sets: the invoke element's inner
 // markup without the argument tags, entity references left as written.

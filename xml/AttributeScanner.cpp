@@ -2,6 +2,8 @@
 
 #include "xml/CharSearch.h"
 
+namespace xml {
+
 using char_search::isSpace;
 
 namespace {
@@ -86,3 +88,5 @@ void AttributeScanner::scan(std::vector<AttributeToken>& attributes, int32_t& ta
     pos_ = stop;
   }
 }
+
+}  // namespace xml

@@ -1,7 +1,10 @@
+// Cuts a start tag (or processing instruction) into its name and attribute tokens.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+namespace xml {
 
 // One attribute of a start tag (or processing instruction), as offsets into the text.
 struct AttributeToken {
@@ -31,3 +34,5 @@ private:
   int32_t pos_;
   int32_t end_;
 };
+
+}  // namespace xml

@@ -1,3 +1,4 @@
+// The scanner's search loops over UTF-16 text: character classes and SSE2 finds.
 #pragma once
 
 #include <cstdint>
@@ -5,6 +6,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+namespace xml {
 
 // Small search loops the scanner spends most of its time in. Most runs inside markup
 // are short, so the first units are looked at one by one; longer runs go on eight
@@ -67,3 +70,5 @@ inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16
 }
 
 } // namespace char_search
+
+}  // namespace xml

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace xml {
+
 // The encoding table: every name the reader knows, in lower case, with its
 // code page, kept in hash buckets (sum of the name's character codes with
 // ASCII capitals folded, modulo 155) so that a look-up compares few names.
@@ -246,3 +248,5 @@ int codePageForName(const char16_t* name) {
   }
   return kNoCodePage;
 }
+
+}  // namespace xml

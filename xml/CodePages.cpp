@@ -10,6 +10,8 @@
 
 #include "xml/TextEncoding.h"
 
+namespace xml {
+
 namespace codepages {
 namespace {
 
@@ -180,3 +182,5 @@ bool isUnicodeForm(int codePage) {
 }
 
 }  // namespace codepages
+
+}  // namespace xml

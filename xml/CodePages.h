@@ -1,6 +1,9 @@
+// Per-code-page facts beside the names: iconv's name, loss reporting, character length.
 #pragma once
 
 #include <string>
+
+namespace xml {
 
 // What the reader knows about each code page beyond its names: the iconv
 // encoding that carries it, whether it reports lost characters, and how long
@@ -31,3 +34,5 @@ int maxIncompleteBytes(int codePage);
 bool isUnicodeForm(int codePage);
 
 }  // namespace codepages
+
+}  // namespace xml

@@ -5,6 +5,8 @@
 #include "xml/NodeScanner.h"
 #include "xml/TextEncoding.h"
 
+namespace xml {
+
 // The encoding a text names for itself: in its XML declaration, or in the
 // Content-Type meta element of an HTML page.
 
@@ -141,3 +143,5 @@ std::u16string detectDeclaredEncoding(const std::u16string& text) {
     }
   }
 }
+
+}  // namespace xml

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace xml {
+
 namespace {
 
 using namespace element_flags;
@@ -250,3 +252,5 @@ int32_t parseDocument(TagDocument& document) {
     parser.shareText(document.text_.data());
   return parser.run(scanner);
 }
+
+}  // namespace xml

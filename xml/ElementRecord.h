@@ -1,6 +1,9 @@
+// The element index's record: eight 32-bit words, its flag bits and packed tag lengths.
 #pragma once
 
 #include <cstdint>
+
+namespace xml {
 
 // One element of the index: eight 32-bit words, offsets into the document text.
 struct ElementRecord {
@@ -37,3 +40,5 @@ inline int32_t pack(uint32_t startField, uint32_t endField) {
   return static_cast<int32_t>((startField & kStartMax) | (endField << kEndShift));
 }
 } // namespace tag_lengths
+
+}  // namespace xml

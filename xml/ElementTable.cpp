@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <new>
 
+namespace xml {
+
 namespace {
 
 // A block of `count` records holding the first records of `old` (which it replaces).
@@ -143,3 +145,5 @@ void ElementTable::forgetLongTags() {
   longStartTags_.clear();
   longEndTags_.clear();
 }
+
+}  // namespace xml

@@ -1,3 +1,4 @@
+// The element index: records in fixed segments that never move, and long tag lengths.
 #pragma once
 
 #include "xml/ElementRecord.h"
@@ -5,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+
+namespace xml {
 
 // The element index: records in segments of 65,536, so a full segment never moves.
 // Record i lives in segment i >> 16 at slot i & 0xFFFF.
@@ -82,3 +85,5 @@ private:
   std::unordered_map<int32_t, int32_t> longStartTags_;
   std::unordered_map<int32_t, int32_t> longEndTags_;
 };
+
+}  // namespace xml

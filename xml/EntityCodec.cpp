@@ -3,6 +3,8 @@
 #include "xml/CharSearch.h"
 #include "xml/EntityTable.h"
 
+namespace xml {
+
 using char_search::isSpace;
 
 namespace {
@@ -208,3 +210,5 @@ std::u16string wrapCdata(std::u16string_view text) {
   out.append(u"]]>");
   return out;
 }
+
+}  // namespace xml

@@ -1,8 +1,11 @@
+// Character and entity references: decoding text, escaping markup, CDATA sections.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+namespace xml {
 
 namespace entity_mode {
 inline constexpr uint32_t kAttribute = 0x01;      // also escape '"' and '\''
@@ -21,3 +24,5 @@ std::u16string encodeEntities(std::u16string_view text, uint32_t mode);
 
 // "<![CDATA[" text "]]>", every "]]>" inside split as "]]]]><![CDATA[>".
 std::u16string wrapCdata(std::u16string_view text);
+
+}  // namespace xml

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace xml {
+
 namespace {
 
 struct Entity {
@@ -144,3 +146,5 @@ int EntityTable::bucketSize(int bucket) {
     return 0;
   return buckets().first[bucket + 1] - buckets().first[bucket];
 }
+
+}  // namespace xml

@@ -1,6 +1,9 @@
+// The table of named character references ("&amp;", "&eacute;", ...) and its hash.
 #pragma once
 
 #include <cstdint>
+
+namespace xml {
 
 // Named character references: a hash of 130 buckets over 253 entities. A name's bucket
 // is the sum of its character codes (ASCII capitals folded to small) modulo 130; names
@@ -15,3 +18,5 @@ public:
   static int bucketOf(const char16_t* name, int32_t length);
   static int bucketSize(int bucket);
 };
+
+}  // namespace xml

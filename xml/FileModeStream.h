@@ -1,9 +1,12 @@
+// What a document needs from the file behind its read-file and write-file modes.
 #pragma once
 
 #include "xml/NodeScanner.h"
 
 #include <cstdint>
 #include <string>
+
+namespace xml {
 
 // What a TagDocument needs from the file behind read-file mode (options 0x10) and
 // write-file mode (0x20). The text file stream of the encoding layer implements it.
@@ -27,3 +30,5 @@ public:
 private:
   std::u16string emptyLog_;
 };
+
+}  // namespace xml

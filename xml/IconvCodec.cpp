@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace xml {
+
 namespace {
 
 static_assert(std::endian::native == std::endian::little,
@@ -188,3 +190,5 @@ IconvCodec::Result IconvCodec::convert(const char* in, std::size_t length, char*
     result.produced = static_cast<std::size_t>(cursor - out);
   return result;
 }
+
+}  // namespace xml

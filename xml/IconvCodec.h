@@ -1,9 +1,12 @@
+// One iconv conversion to or from UTF-16 that substitutes '?' instead of stopping.
 #pragma once
 
 #include <iconv.h>
 
 #include <cstddef>
 #include <memory>
+
+namespace xml {
 
 // One iconv conversion between a code page and UTF-16 (in either direction),
 // which goes on where iconv alone would stop: what the source cannot say and
@@ -51,3 +54,5 @@ class IconvCodec {
   iconv_t handle_;
   Direction direction_;
 };
+
+}  // namespace xml

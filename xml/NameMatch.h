@@ -1,7 +1,10 @@
+// Matching element, attribute and end-tag names against given names.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
+
+namespace xml {
 
 namespace name_match {
 
@@ -37,3 +40,5 @@ inline std::u16string_view argument(const char16_t* text) {
 }
 
 } // namespace name_match
+
+}  // namespace xml

@@ -3,6 +3,8 @@
 #include "xml/CharSearch.h"
 #include "xml/ResultLog.h"
 
+namespace xml {
+
 using char_search::find;
 using char_search::findEither;
 using char_search::isSpace;
@@ -357,3 +359,5 @@ NodeReport NodeScanner::nextWithRefill() {
     base_ += dropped;
   }
 }
+
+}  // namespace xml

@@ -1,7 +1,10 @@
+// Splits the document text into nodes (tags, text, comments, ...) one at a time.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+namespace xml {
 
 // Kinds of node the scanner reports. The document's node-by-node position uses the
 // same numbers (1 for an element, 128 for a lone end tag).
@@ -107,3 +110,5 @@ private:
   ScannerRefill* refill_ = nullptr;
   std::u16string log_;
 };
+
+}  // namespace xml

@@ -3,6 +3,8 @@
 #include "xml/NameMatch.h"
 #include "xml/OpenTagStack.h"
 
+namespace xml {
+
 namespace {
 
 constexpr uint64_t kHashStart = 1469598103934665603ull;
@@ -68,3 +70,5 @@ int32_t OpenTagIndex::find(const OpenTagStack& stack, std::u16string_view endTag
   }
   return 0;
 }
+
+}  // namespace xml

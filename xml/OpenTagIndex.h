@@ -1,9 +1,12 @@
+// Finds the open element an end tag closes in deep stacks without walking them.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+namespace xml {
 
 class OpenTagStack;
 
@@ -34,3 +37,5 @@ private:
   bool active_ = false;
   std::unordered_map<uint64_t, std::vector<int32_t>> depthsByKey_;
 };
+
+}  // namespace xml

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace xml {
+
 namespace {
 constexpr int32_t kInitialRoom = 7;
 }
@@ -25,3 +27,5 @@ void OpenTagStack::release() {
   room_ = 0;
   std::u16string().swap(names_);
 }
+
+}  // namespace xml

@@ -1,8 +1,11 @@
+// The parser's stack of open elements and their names.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+namespace xml {
 
 // The elements the parser has opened and not yet closed: each entry keeps a copy of
 // the start tag's name and the element's record index. Entry 0 is the document.
@@ -59,3 +62,5 @@ private:
   std::u16string names_;
   const char16_t* shared_ = nullptr;
 };
+
+}  // namespace xml

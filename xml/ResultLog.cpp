@@ -2,6 +2,8 @@
 
 #include "xml/TagDocument.h"
 
+namespace xml {
+
 namespace {
 
 const char16_t* textAttribute(uint32_t mode) {
@@ -49,3 +51,5 @@ void addResultRecord(std::u16string& log, uint32_t mode, const char16_t* name,
     document->setAttribute(u"offset2", number2);
   log = document->text();
 }
+
+}  // namespace xml

@@ -1,7 +1,10 @@
+// Writing records into a document's result log.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+namespace xml {
 
 // Mode bits of addResultRecord: which attribute names the text and the number get,
 // and whether an existing record is updated instead of a new one appended.
@@ -22,3 +25,5 @@ inline constexpr size_t kResultLogLimit = 1000;
 // text may be null; number -1 leaves out "offset"; number2 -1 leaves out "offset2".
 void addResultRecord(std::u16string& log, uint32_t mode, const char16_t* name,
                      const char16_t* text, int32_t number, int32_t number2);
+
+}  // namespace xml

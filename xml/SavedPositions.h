@@ -1,8 +1,11 @@
+// Named saved navigation positions of a document.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string>
+
+namespace xml {
 
 // Named saved positions, kept in named maps. Every parse empties them; nothing in
 // the program stores any, the holder only keeps the document's layout complete.
@@ -16,3 +19,5 @@ struct SavedPositions {
 
   void clear() { maps.clear(); }
 };
+
+}  // namespace xml

@@ -19,6 +19,8 @@
 
 #include <sys/mman.h>
 
+namespace xml {
+
 using namespace element_flags;
 
 namespace {
@@ -590,3 +592,5 @@ void TagDocument::shiftAfterEdit(int32_t editedIndex, int32_t editOffset, int32_
     nodeLength_ += delta; // a processing-instruction node
   elements_->at(0).length = static_cast<int32_t>(text_.size());
 }
+
+}  // namespace xml

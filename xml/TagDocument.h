@@ -1,3 +1,4 @@
+// The XML document: loading, navigating, editing and writing its elements.
 #pragma once
 
 #include "xml/AttributeScanner.h"
@@ -8,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace xml {
 
 class ElementTable;
 class FileModeStream;
@@ -168,3 +171,5 @@ private:
   mutable int32_t attributesTagNameEnd_ = 0;
   bool keepsResultLog_ = true;
 };
+
+}  // namespace xml

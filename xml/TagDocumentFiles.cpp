@@ -10,6 +10,8 @@
 #include "xml/TextEncoding.h"
 #include "xml/TextFileStream.h"
 
+namespace xml {
+
 namespace {
 
 using namespace element_flags;
@@ -259,3 +261,5 @@ bool TagDocument::writeFinishedText(bool everything) {
   unwritten.resize(kept);
   return true;
 }
+
+}  // namespace xml

@@ -9,6 +9,8 @@
 #include "xml/IconvCodec.h"
 #include "xml/UnicodeForms.h"
 
+namespace xml {
+
 // Conversion between named encodings. UTF-32, UTF-16 and UTF-8 are converted
 // here; every other code page goes through iconv, always by way of UTF-16.
 
@@ -150,3 +152,5 @@ int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding,
   if (loss && outcome.substituted && !codepages::refusesLossFlag(to)) *loss = true;
   return static_cast<int>(std::min<std::size_t>(outcome.produced, INT_MAX));
 }
+
+}  // namespace xml

@@ -1,6 +1,9 @@
+// Named text encodings: code pages of names and conversions between them.
 #pragma once
 
 #include <string>
+
+namespace xml {
 
 // Named text encodings of the XML reader: the code page of a name and the
 // conversion between the encodings, done with iconv underneath.
@@ -49,3 +52,5 @@ int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding,
 // declaration at its very start, or the charset of the Content-Type meta
 // element of an HTML page's head; empty when it declares none.
 std::u16string detectDeclaredEncoding(const std::u16string& text);
+
+}  // namespace xml

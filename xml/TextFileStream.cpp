@@ -16,6 +16,8 @@
 #include "xml/UnicodeForms.h"
 #include "xml/Utf8.h"
 
+namespace xml {
+
 namespace {
 
 using namespace result_mode;
@@ -603,3 +605,5 @@ bool TextFileStream::finishWriting() {
   fd_ = -1;
   return ok;
 }
+
+}  // namespace xml

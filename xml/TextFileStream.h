@@ -1,3 +1,4 @@
+// A text file read or written in chunks, converted to and from UTF-16.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 
 #include "xml/FileModeStream.h"
 #include "xml/WrittenTagStack.h"
+
+namespace xml {
 
 class IconvCodec;
 
@@ -147,3 +150,5 @@ class TextFileStream : public FileModeStream {
   WrittenTagStack openTags_;
   std::vector<int32_t> unwrittenRecords_;
 };
+
+}  // namespace xml

@@ -5,6 +5,8 @@
 
 #include "xml/Utf8.h"
 
+namespace xml {
+
 namespace unicode {
 namespace {
 
@@ -278,3 +280,5 @@ Converted utf32ToUtf16(const char32_t* in, std::size_t length, char16_t* out,
 }
 
 }  // namespace unicode
+
+}  // namespace xml

@@ -1,6 +1,9 @@
+// Conversions between UTF-8, UTF-16 and UTF-32 done without iconv.
 #pragma once
 
 #include <cstddef>
+
+namespace xml {
 
 // Conversions between the three Unicode forms the reader handles itself:
 // UTF-8 (read with the reader's own sequence rules, see Utf8.h), UTF-16 and
@@ -30,3 +33,5 @@ Converted utf32ToUtf16(const char32_t* in, std::size_t length, char16_t* out,
                        std::size_t capacity);
 
 }  // namespace unicode
+
+}  // namespace xml

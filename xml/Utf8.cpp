@@ -1,5 +1,7 @@
 #include "xml/Utf8.h"
 
+namespace xml {
+
 namespace utf8 {
 
 Sequence decodeSequence(const unsigned char* p, const unsigned char* end) {
@@ -61,3 +63,5 @@ std::size_t incompleteTail(const unsigned char* bytes, std::size_t length) {
 }
 
 }  // namespace utf8
+
+}  // namespace xml

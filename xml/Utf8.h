@@ -1,6 +1,9 @@
+// UTF-8 sequences as the reader decodes and detects them.
 #pragma once
 
 #include <cstddef>
+
+namespace xml {
 
 // UTF-8 as the XML reader reads it: one sequence at a time, forgiving about
 // overlong forms, with a lone continuation byte taken as a two-byte lead.
@@ -40,3 +43,5 @@ Detection detect(const unsigned char* bytes, std::size_t length);
 std::size_t incompleteTail(const unsigned char* bytes, std::size_t length);
 
 }  // namespace utf8
+
+}  // namespace xml

@@ -1,5 +1,7 @@
 #include "xml/WrittenTagStack.h"
 
+namespace xml {
+
 namespace {
 
 char16_t foldAscii(char16_t c) {
@@ -56,3 +58,5 @@ int32_t WrittenTagStack::depthOf(int32_t record) const {
     if (entries_[static_cast<std::size_t>(d)].record == record) return d;
   return 0;
 }
+
+}  // namespace xml

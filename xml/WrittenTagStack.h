@@ -1,3 +1,4 @@
+// The open elements of a document being written out in write-file mode.
 #pragma once
 
 #include <array>
@@ -5,6 +6,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace xml {
 
 // The elements a document in write-file mode has opened (written as a start
 // tag alone) and not yet closed. Names are also kept in 23 hash buckets, so
@@ -45,3 +48,5 @@ class WrittenTagStack {
   std::array<int32_t, kBuckets> bucketTop_{};  // depth of the topmost entry, 0: none
   bool ignoreCase_ = false;
 };
+
+}  // namespace xml

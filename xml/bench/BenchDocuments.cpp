@@ -2,6 +2,8 @@
 
 #include <map>
 
+namespace xml {
+
 namespace {
 
 constexpr size_t kTargetBytes = 24u << 20;
@@ -104,3 +106,5 @@ const BenchDocument& benchDocument(Shape shape) {
   d.utf16 = toUtf16(d.utf8);
   return documents.emplace(shape, std::move(d)).first->second;
 }
+
+}  // namespace xml

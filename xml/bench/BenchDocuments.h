@@ -1,7 +1,10 @@
+// The document shapes the parse benchmark measures, in UTF-8 and UTF-16.
 #pragma once
 
 #include <cstddef>
 #include <string>
+
+namespace xml {
 
 // The three document shapes the parsers are measured on, each generated in UTF-8 and
 // in UTF-16 (what TagDocument indexes).
@@ -15,3 +18,5 @@ struct BenchDocument {
 
 const char* shapeName(Shape shape);
 const BenchDocument& benchDocument(Shape shape);
+
+}  // namespace xml

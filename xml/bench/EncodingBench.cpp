@@ -13,6 +13,8 @@
 #include "xml/TagDocument.h"
 #include "xml/TextEncoding.h"
 
+namespace xml {
+
 namespace {
 
 constexpr std::size_t kTextBytes = 32 << 20;
@@ -121,5 +123,7 @@ BENCHMARK(ReadFileMode_detected)->Arg(64 << 10)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadFileMode_gb2312)->Arg(64 << 10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace xml
 
 BENCHMARK_MAIN();

@@ -16,6 +16,8 @@
 #include <map>
 #include <string>
 
+namespace xml {
+
 namespace {
 
 // ---------------------------------------------------------------- the parsers
@@ -148,7 +150,10 @@ private:
 
 } // namespace
 
+}  // namespace xml
+
 int main(int argc, char** argv) {
+  using namespace xml;
   // --keep-heap: steady-state parsing with every block from the heap. By default glibc
   // maps blocks above its mmap threshold (at most 32 MiB) afresh for each allocation, so
   // the 48 MB UTF-16 copy of TagDocument pays page faults on every load while pugixml's

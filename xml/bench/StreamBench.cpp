@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace xml {
+
 namespace {
 
 std::string makeFile(long long bytes) {
@@ -119,5 +121,7 @@ void ReadFileModeLargeFile(benchmark::State& state) {
 BENCHMARK(ReadFileModeLargeFile)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace
+
+}  // namespace xml
 
 BENCHMARK_MAIN();

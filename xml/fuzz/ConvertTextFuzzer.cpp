@@ -11,6 +11,8 @@
 #include "xml/TextEncoding.h"
 #include "xml/fuzz/FuzzEncodings.h"
 
+namespace xml {
+
 namespace {
 
 int unitSize(const char16_t* name) {
@@ -20,7 +22,10 @@ int unitSize(const char16_t* name) {
 
 }  // namespace
 
+}  // namespace xml
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace xml;
   if (size < 3) return 0;
   const auto& names = fuzzEncodingNames();
   const char16_t* from = names[data[0] % names.size()].c_str();

@@ -1,9 +1,12 @@
+// Encoding names the fuzz targets choose from.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "xml/tests/EncodingTableText.h"
+
+namespace xml {
 
 // Encoding names the fuzz targets choose from: one name of every code page of
 // the table, and a few that are not in it.
@@ -20,3 +23,5 @@ inline const std::vector<std::u16string>& fuzzEncodingNames() {
   }();
   return names;
 }
+
+}  // namespace xml

@@ -12,6 +12,8 @@
 #include "xml/TextFileStream.h"
 #include "xml/fuzz/FuzzEncodings.h"
 
+namespace xml {
+
 namespace {
 
 // The input as a file without touching the disk.
@@ -47,7 +49,10 @@ void walk(TagDocument& document, int depth) {
 
 }  // namespace
 
+}  // namespace xml
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace xml;
   if (size < 2) return 0;
   const int32_t chunkSize = 1 + data[0] % 64;
   const auto& names = fuzzEncodingNames();

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace xml {
+
 namespace {
 
 void require(bool condition) {
@@ -90,7 +92,10 @@ void walk(TagDocument& document) {
 
 } // namespace
 
+}  // namespace xml
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace xml;
   if (size == 0)
     return 0;
   static const uint32_t kOptions[] = {0, TagDocument::kIgnoreCase, TagDocument::kTrimText,

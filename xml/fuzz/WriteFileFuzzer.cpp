@@ -13,6 +13,8 @@
 #include "xml/TagDocument.h"
 #include "xml/fuzz/FuzzEncodings.h"
 
+namespace xml {
+
 namespace {
 
 // Takes the next string of up to 15 units from the input.
@@ -27,7 +29,10 @@ std::u16string take(const uint8_t*& p, const uint8_t* end) {
 
 }  // namespace
 
+}  // namespace xml
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace xml;
   if (size < 2) return 0;
   const auto& names = fuzzEncodingNames();
   const std::u16string& encoding = names[data[0] % names.size()];

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace xml {
+
 namespace {
 
 // Loads a single start tag and positions on it.
@@ -131,3 +133,5 @@ TEST(Attributes, ManyAttributesAreReadInLinearTime) {
 }
 
 } // namespace
+
+}  // namespace xml

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace xml {
+
 namespace {
 
 using namespace element_flags;
@@ -264,3 +266,5 @@ TEST(BadInput, LoadingTheDocumentsOwnStrings) {
 }
 
 } // namespace
+
+}  // namespace xml

@@ -2,6 +2,8 @@
 
 #include "xml/TextEncoding.h"
 
+namespace xml {
+
 namespace {
 
 TEST(DeclaredEncoding, XmlDeclarationAtTheVeryStart) {
@@ -65,3 +67,5 @@ TEST(DeclaredEncoding, WhereTheSearchGivesUp) {
 }
 
 }  // namespace
+
+}  // namespace xml

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace xml {
+
 namespace {
 
 using test_text::fromUtf8;
@@ -198,3 +200,5 @@ TEST(AgainstLibxml2, TheCorpusCoversWhatItShould) {
 }
 
 } // namespace
+
+}  // namespace xml

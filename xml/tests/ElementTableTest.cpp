@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace xml {
+
 namespace {
 
 constexpr int32_t kSegment = ElementTable::kSegmentRecords;
@@ -136,3 +138,5 @@ TEST(ElementTableInDocument, LoadingNullReleasesTheTableBeforeSizingItAgain) {
 }
 
 } // namespace
+
+}  // namespace xml

@@ -1,9 +1,11 @@
+// The encoding table written out as its users read it, for the tests.
 #pragma once
 
-// The encoding table written out as its users read it, for the tests.
 
 #include <string>
 #include <vector>
+
+namespace xml {
 
 namespace encoding_table {
 
@@ -165,3 +167,5 @@ inline std::vector<Name> parseTable() {
 }
 
 }  // namespace encoding_table
+
+}  // namespace xml

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace xml {
+
 namespace {
 
 std::u16string decode(std::u16string_view text, uint32_t options = 0) {
@@ -161,3 +163,5 @@ TEST(WrapCdata, SplitsEveryTerminatorInside) {
 }
 
 } // namespace
+
+}  // namespace xml

@@ -14,6 +14,8 @@
 #include "xml/TextFileStream.h"
 #include "xml/tests/WellFormedCorpus.h"
 
+namespace xml {
+
 namespace {
 
 class FileModeTest : public ::testing::Test {
@@ -518,3 +520,5 @@ TEST_F(FileModeTest, AFailedWriteIsReported) {
 }
 
 }  // namespace
+
+}  // namespace xml

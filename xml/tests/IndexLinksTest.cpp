@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace xml {
+
 namespace {
 
 using namespace element_flags;
@@ -234,3 +236,5 @@ TEST(IndexLinks, DeepAndShallowStacksAgreeOnEveryEndTag) {
 }
 
 } // namespace
+
+}  // namespace xml

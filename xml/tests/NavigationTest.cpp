@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace xml {
+
 namespace {
 
 TEST(Navigation, WalksARootWithAnEmptyElementAndAnElementWithText) {
@@ -292,3 +294,5 @@ TEST(NodePosition, ProcessingInstructionAttributes) {
 }
 
 } // namespace
+
+}  // namespace xml

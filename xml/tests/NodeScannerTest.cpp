@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace xml {
+
 namespace {
 
 using namespace node_kind;
@@ -288,3 +290,5 @@ TEST(NodeScanner, RefillsAndScansTheCutNodeAgain) {
 }
 
 } // namespace
+
+}  // namespace xml

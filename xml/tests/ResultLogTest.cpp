@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace xml {
+
 namespace {
 
 std::u16string logOf(const char16_t* text) {
@@ -122,3 +124,5 @@ TEST(AddResultRecord, NewRecordsStopAtAThousandCharacters) {
 }
 
 } // namespace
+
+}  // namespace xml

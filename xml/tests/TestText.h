@@ -1,7 +1,10 @@
+// UTF-8 <-> UTF-16 for test data and readable failure messages.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+namespace xml {
 
 // UTF-8 <-> UTF-16 for test data and readable failure messages.
 namespace test_text {
@@ -58,3 +61,5 @@ inline std::string toUtf8(std::u16string_view in) {
 }
 
 } // namespace test_text
+
+}  // namespace xml

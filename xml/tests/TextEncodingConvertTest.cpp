@@ -5,6 +5,8 @@
 
 #include "xml/TextEncoding.h"
 
+namespace xml {
+
 namespace {
 
 // Converts bytes to UTF-16 the way callers do: ask for the length, then fill.
@@ -237,3 +239,5 @@ TEST_F(LocaleEncoding, EmptyAndUnknownNamesFollowTheLocale) {
 }
 
 }  // namespace
+
+}  // namespace xml

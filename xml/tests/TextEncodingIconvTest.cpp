@@ -12,6 +12,8 @@
 #include "xml/TextEncoding.h"
 #include "xml/tests/EncodingTableText.h"
 
+namespace xml {
+
 // Every code page that has an iconv encoding behind it converts exactly as iconv
 // alone does: random text drawn from the code page's repertoire goes to bytes
 // and back unchanged, and the bytes are those iconv writes.
@@ -203,3 +205,5 @@ TEST(ConvertAgainstIconv, UnicodeTableCodePagesCountBytes) {
 }
 
 }  // namespace
+
+}  // namespace xml

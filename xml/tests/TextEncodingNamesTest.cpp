@@ -8,6 +8,8 @@
 #include "xml/TextEncoding.h"
 #include "xml/tests/EncodingTableText.h"
 
+namespace xml {
+
 namespace {
 
 using encoding_table::Name;
@@ -82,3 +84,5 @@ TEST(CodePageNames, LengthLimitOfOneHundredCharacters) {
 }
 
 }  // namespace
+
+}  // namespace xml

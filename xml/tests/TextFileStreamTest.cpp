@@ -14,6 +14,8 @@
 #include "xml/TextEncoding.h"
 #include "xml/TextFileStream.h"
 
+namespace xml {
+
 namespace {
 
 // A scratch folder of its own for every test.
@@ -474,3 +476,5 @@ TEST_F(TextFileStreamTest, AFailedWriteIsAFileError) {
 }
 
 }  // namespace
+
+}  // namespace xml

@@ -6,6 +6,8 @@
 
 #include "xml/Utf8.h"
 
+namespace xml {
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -105,3 +107,5 @@ TEST(Utf8Tail, AgreesWithAScanFromTheStartOnRandomBytes) {
 }
 
 }  // namespace
+
+}  // namespace xml

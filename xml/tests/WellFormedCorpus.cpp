@@ -2,6 +2,8 @@
 
 #include <random>
 
+namespace xml {
+
 namespace well_formed_corpus {
 
 std::vector<std::string> handWritten() {
@@ -193,3 +195,5 @@ std::string deeplyNested(int depth) {
 }
 
 } // namespace well_formed_corpus
+
+}  // namespace xml

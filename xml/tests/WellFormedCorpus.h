@@ -1,7 +1,10 @@
+// Well-formed XML documents for checking the reader against another parser.
 #pragma once
 
 #include <string>
 #include <vector>
+
+namespace xml {
 
 // Well-formed XML documents (UTF-8) for checking the reader against another parser:
 // hand-written ones and documents generated from a seed. They avoid what XML itself
@@ -15,3 +18,5 @@ std::string generated(unsigned seed);
 std::string deeplyNested(int depth);
 
 } // namespace well_formed_corpus
+
+}  // namespace xml

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace xml {
+
 namespace {
 
 using namespace element_flags;
@@ -152,3 +154,5 @@ TEST(SetAttribute, NeedsAnElementOrInstruction) {
 }
 
 } // namespace
+
+}  // namespace xml

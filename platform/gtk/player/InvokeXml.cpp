@@ -7,6 +7,8 @@
 
 namespace platform::gtk {
 
+using xml::TagDocument;
+
 std::u16string EscapeXml(std::u16string_view text) {
   std::u16string out;
   out.reserve(text.size());
