@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace tessary::update {
+namespace update {
 
 namespace fs = std::filesystem;
 
@@ -170,4 +170,4 @@ UpdateOutcome CheckForUpdate(UpdateEnvironment& environment, const UpdateSetting
         .Run();
 }
 
-} // namespace tessary::update
+} // namespace update

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessary::update {
+namespace update {
 
 inline constexpr char16_t kUpdateDescriptionPath[] = u"/derodoz/hollinzarek/zarekupdate.ini";
 // Side files beside the running program, whatever the program is called.
@@ -83,4 +83,4 @@ private:
 // Entry point for the login dialog: blocks until the check is over.
 UpdateOutcome CheckForUpdate(UpdateEnvironment& environment, const UpdateSettings& settings);
 
-} // namespace tessary::update
+} // namespace update

@@ -13,7 +13,7 @@
 #include <vector>
 #include <unistd.h>
 
-namespace tessary::update {
+namespace update {
 
 namespace {
 
@@ -323,4 +323,4 @@ bool DownloadToFile(const std::u16string& address, const std::filesystem::path& 
     return Download(address, target, environment, options) == DownloadResult::Complete;
 }
 
-} // namespace tessary::update
+} // namespace update

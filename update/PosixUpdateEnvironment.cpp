@@ -12,7 +12,7 @@
 
 extern char** environ;
 
-namespace tessary::update {
+namespace update {
 
 namespace fs = std::filesystem;
 
@@ -94,4 +94,4 @@ void PosixUpdateEnvironment::Warn(const std::string& text) {
     g_log_structured("tessary", G_LOG_LEVEL_WARNING, "MESSAGE", "self-update: %s", text.c_str());
 }
 
-} // namespace tessary::update
+} // namespace update

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-namespace tessary::update {
+namespace update {
 
 // The real environment: files and processes through POSIX, the clock since
 // boot; the message box and the close request are handed in by the login
@@ -34,4 +34,4 @@ private:
     CloseFunction postClose_;
 };
 
-} // namespace tessary::update
+} // namespace update

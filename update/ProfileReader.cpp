@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-namespace tessary::update {
+namespace update {
 
 namespace {
 
@@ -133,4 +133,4 @@ uint32_t ProfileReader::GetInt(std::u16string_view section, std::u16string_view 
     return negative ? 0u : number;
 }
 
-} // namespace tessary::update
+} // namespace update

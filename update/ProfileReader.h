@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tessary::update {
+namespace update {
 
 // Reads an INI profile the way the Windows profile functions do:
 // section and key names match without regard to ASCII letter case,
@@ -52,4 +52,4 @@ private:
     std::vector<Section> sections_;
 };
 
-} // namespace tessary::update
+} // namespace update

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tessary::update {
+namespace update {
 
 struct UpdateSettings {
     std::u16string resourceHost;  // host[:port] of the update server
@@ -20,4 +20,4 @@ struct UpdateSettings {
 // version), the user agent "Tessary/<version>" and the product's time limits.
 UpdateSettings BuiltInUpdateSettings();
 
-} // namespace tessary::update
+} // namespace update

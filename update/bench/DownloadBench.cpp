@@ -38,7 +38,7 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using namespace tessary::update;
+using namespace update;
 
 constexpr size_t kFileSize = 400u * 1024 * 1024;
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace tessary::update::testing {
+namespace update::testing {
 
 // How the server answers one path.
 struct Reply {
@@ -95,4 +95,4 @@ private:
     uint16_t port_ = 0;
 };
 
-} // namespace tessary::update::testing
+} // namespace update::testing

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <thread>
 
-namespace tessary::update {
+namespace update {
 namespace {
 
 namespace fs = std::filesystem;
@@ -103,4 +103,4 @@ TEST_F(PosixUpdateEnvironmentTest, TickCountIsTimeSinceBoot) {
 }
 
 } // namespace
-} // namespace tessary::update
+} // namespace update

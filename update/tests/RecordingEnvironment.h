@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace tessary::update::testing {
+namespace update::testing {
 
 // A temporary folder that is removed with everything in it.
 class TemporaryFolder {
@@ -74,4 +74,4 @@ private:
     std::filesystem::path folder_;
 };
 
-} // namespace tessary::update::testing
+} // namespace update::testing
