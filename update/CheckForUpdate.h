@@ -1,4 +1,5 @@
 #pragma once
+// The self-update at start: version check, download, swap and restart.
 
 #include "update/DownloadToFile.h"
 #include "update/UpdateEnvironment.h"

@@ -1,4 +1,5 @@
 #pragma once
+// HTTP downloads (libcurl) into a file or into memory, with stall, cancel and progress.
 
 #include "update/UpdateEnvironment.h"
 

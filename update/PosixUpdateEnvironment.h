@@ -1,4 +1,5 @@
 #pragma once
+// The self-update's environment on a real system: POSIX files and processes.
 
 #include "update/UpdateEnvironment.h"
 

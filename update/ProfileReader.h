@@ -1,4 +1,5 @@
 #pragma once
+// The update description's reader, with the Windows profile functions' rules.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,5 @@
 #pragma once
+// What the self-update needs from the world around it, as one interface.
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,5 @@
 #pragma once
+// The update server, built-in version and time limits this build was made with.
 
 #include "update/DownloadToFile.h"
 

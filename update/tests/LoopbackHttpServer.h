@@ -1,4 +1,5 @@
 #pragma once
+// A loopback HTTP server for the update's tests, with faulty answers on demand.
 
 #include <chrono>
 #include <condition_variable>

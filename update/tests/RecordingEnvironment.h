@@ -1,4 +1,5 @@
 #pragma once
+// Test helpers: temporary folders, small ELF programs, an environment that records.
 
 #include "update/PosixUpdateEnvironment.h"
 
