@@ -1,6 +1,6 @@
 #include "update/DownloadToFile.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 #include <curl/curl.h>
 
@@ -249,7 +249,7 @@ DownloadResult Run(const std::u16string& address, const std::filesystem::path& t
                    std::string* memory, size_t memoryLimit, UpdateEnvironment& environment,
                    const DownloadOptions& options, std::string* detail) {
     InitialiseCurlOnce();
-    const std::string url = platform::ToUtf8(address);
+    const std::string url = base::ToUtf8(address);
     if (!IsHttpAddress(url)) return DownloadResult::ConnectFailed;
 
     for (int attempt = 0;; ++attempt) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/MessageRouting.h"
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/TrayIcon.h"
 #include "res/Resources.h"
@@ -757,7 +757,7 @@ void GtkDialogWindow::MoveWindow(int x, int y, int width, int height, bool /*rep
 
 void GtkDialogWindow::SetText(const std::u16string& text) {
   text_ = text;
-  gtk_window_set_title(GTK_WINDOW(window_), ToUtf8(text).c_str());
+  gtk_window_set_title(GTK_WINDOW(window_), base::ToUtf8(text).c_str());
 }
 
 void GtkDialogWindow::SetIcon(WPARAM /*slot*/, int iconResource) {
@@ -937,7 +937,7 @@ void GtkDialogWindow::TrackPopupMenu(const res::MenuResource& menu, Point screen
   GtkWidget* popup = gtk_menu_new();
   g_object_ref_sink(popup);
   for (const res::MenuItem& item : menu.items) {
-    GtkWidget* entry = gtk_menu_item_new_with_label(ToUtf8(item.text).c_str());
+    GtkWidget* entry = gtk_menu_item_new_with_label(base::ToUtf8(item.text).c_str());
     g_object_set_data(G_OBJECT(entry), "tessary-command", GINT_TO_POINTER(item.command));
     g_signal_connect(entry, "activate", G_CALLBACK(+[](GtkMenuItem* e, gpointer data) {
                        auto* self = static_cast<GtkDialogWindow*>(data);

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/TrayIcon.h"
 #include "res/Resources.h"
@@ -139,7 +139,7 @@ Point GtkPlatform::CursorPos() const {
 }
 
 void GtkPlatform::OpenWebPage(const std::u16string& address) {
-  const std::string uri = ToUtf8(address);
+  const std::string uri = base::ToUtf8(address);
   GError* error = nullptr;
   if (!g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error)) {
     g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "cannot open %s: %s", uri.c_str(),
@@ -155,8 +155,8 @@ int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std
   GtkWidget* dialog =
       gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
                              yesNo ? GTK_MESSAGE_QUESTION : GTK_MESSAGE_INFO,
-                             yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", ToUtf8(text).c_str());
-  gtk_window_set_title(GTK_WINDOW(dialog), ToUtf8(caption).c_str());
+                             yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", base::ToUtf8(text).c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), base::ToUtf8(caption).c_str());
   gtk_window_set_position(GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   // A question of any length must still fit the screen: long text wraps and
@@ -187,7 +187,7 @@ std::uint32_t GtkPlatform::TickCount() const {
 }
 
 void GtkPlatform::DebugOutput(const std::u16string& text) {
-  const std::string utf8 = ToUtf8(text);
+  const std::string utf8 = base::ToUtf8(text);
   g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "%s", utf8.c_str());
 }
 
