@@ -3,12 +3,12 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 
+#include "base/Process.h"
 #include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/TrayIcon.h"
@@ -179,12 +179,7 @@ int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std
   return IDOK;
 }
 
-std::uint32_t GtkPlatform::TickCount() const {
-  timespec now{};
-  clock_gettime(CLOCK_BOOTTIME, &now);
-  const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<std::uint32_t>(ms);
-}
+std::uint32_t GtkPlatform::TickCount() const { return base::TickCount(); }
 
 void GtkPlatform::DebugOutput(const std::u16string& text) {
   const std::string utf8 = base::ToUtf8(text);
@@ -197,20 +192,11 @@ void GtkPlatform::ClearBrowserCache() {
   ClearMoviePlayerCaches();
 }
 
-bool GtkPlatform::StartProgram(const std::filesystem::path& program) {
-  const std::string path = program.string();
-  gchar* argv[] = {const_cast<gchar*>(path.c_str()), nullptr};
-  GError* error = nullptr;
-  const gboolean started =
-      g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &error);
-  g_clear_error(&error);
-  return started;
-}
+bool GtkPlatform::StartProgram(const std::filesystem::path& program) { return base::StartProgram(program); }
 
 std::filesystem::path GtkPlatform::ExecutablePath() const {
-  std::error_code error;
-  auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::path("zarek.exe") : path;
+  std::filesystem::path path = base::ExecutablePath();
+  return path.empty() ? std::filesystem::path("zarek.exe") : path;
 }
 
 bool GtkPlatform::IsComposited() const {
