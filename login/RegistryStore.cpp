@@ -1,5 +1,6 @@
 #include "login/RegistryStore.h"
 
+#include "base/SafeFile.h"
 #include "base/Text.h"
 
 #include <fcntl.h>
@@ -410,30 +411,6 @@ bool MakeFolders(const std::filesystem::path& folder) {
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        done += std::size_t(wrote);
-    }
-    return true;
-}
-
-// Writes the new store beside the old one and swaps it in with one rename, so
-// a reader sees either the old or the new file, never a part of one.
-bool ReplaceStore(const std::filesystem::path& file, const std::string& text, mode_t mode) {
-    std::string temporary = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temporary.c_str(), file.c_str()) == 0;
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
-}
-
 // Holds an exclusive lock on the store's folder while one writer reads,
 // changes and replaces the store, so two writers cannot lose each other's work.
 class FolderLock {
@@ -472,7 +449,7 @@ RegistryResult EditStore(const std::filesystem::path& file, Edit&& edit) {
     bool changed = false;
     const RegistryResult result = edit(store.doc, isNew, changed);
     if (result != RegistryResult::Success || !changed) return result;
-    return ReplaceStore(file, store.doc.Text(), store.mode) ? RegistryResult::Success : RegistryResult::WriteFailed;
+    return base::ReplaceFile(file, store.doc.Text(), store.mode) ? RegistryResult::Success : RegistryResult::WriteFailed;
 }
 
 // Adds "[path]" at the end of the file, after a blank line.

@@ -1,5 +1,6 @@
 #include "update/DownloadToFile.h"
 
+#include "base/SafeFile.h"
 #include "base/Text.h"
 
 #include <curl/curl.h>
@@ -163,17 +164,9 @@ private:
     }
 
     bool WriteAll(const char* data, size_t size) {
-        while (size > 0) {
-            const ssize_t written = ::write(fd_, data, size);
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                FileError("cannot be written");
-                return false;
-            }
-            data += written;
-            size -= static_cast<size_t>(written);
-        }
-        return true;
+        if (base::WriteAll(fd_, std::string_view(data, size))) return true;
+        FileError("cannot be written");
+        return false;
     }
 
     void FileError(const char* what) {

@@ -1,6 +1,7 @@
 #include "update/PosixUpdateEnvironment.h"
 
 #include "base/Process.h"
+#include "base/SafeFile.h"
 
 #include <glib.h>
 
@@ -35,9 +36,8 @@ bool PosixUpdateEnvironment::DeleteFile(const fs::path& file) {
 }
 
 bool PosixUpdateEnvironment::RenameFile(const fs::path& from, const fs::path& to) {
-    std::error_code error;
-    fs::rename(from, to, error);
-    return !error;
+    // Durably: after a crash the running name holds a whole program.
+    return base::RenameDurably(from, to);
 }
 
 bool PosixUpdateEnvironment::MakeExecutable(const fs::path& file) {
