@@ -1,5 +1,8 @@
 #include "login/RegistryStore.h"
 
+#include "base/SafeFile.h"
+#include "base/Text.h"
+
 #include <fcntl.h>
 #include <locale.h>
 #include <pwd.h>
@@ -49,70 +52,6 @@ bool IsWithin(std::u16string_view key, std::u16string_view ancestor) {
     return key.size() == ancestor.size() || key[ancestor.size()] == u'\\';
 }
 
-// ---------------------------------------------------------------------------
-// Strict UTF-8 / UTF-16 conversion: the store must round-trip exactly, so
-// malformed text is an error rather than a replacement character.
-
-bool DecodeUtf8(std::string_view in, std::u16string& out) {
-    out.clear();
-    std::size_t i = 0;
-    while (i < in.size()) {
-        const auto b0 = static_cast<unsigned char>(in[i]);
-        char32_t cp;
-        std::size_t length;
-        if (b0 < 0x80) { cp = b0; length = 1; }
-        else if (b0 >= 0xC2 && b0 <= 0xDF) { cp = b0 & 0x1F; length = 2; }
-        else if (b0 >= 0xE0 && b0 <= 0xEF) { cp = b0 & 0x0F; length = 3; }
-        else if (b0 >= 0xF0 && b0 <= 0xF4) { cp = b0 & 0x07; length = 4; }
-        else return false;
-        if (in.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto b = static_cast<unsigned char>(in[i + k]);
-            if ((b & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
-        if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(char16_t(0xD800 + (cp >> 10)));
-            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(char16_t(cp));
-        }
-        i += length;
-    }
-    return true;
-}
-
-bool EncodeUtf8(std::u16string_view in, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        char32_t cp = in[i];
-        if (cp >= 0xDC00 && cp <= 0xDFFF) return false;
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 1 >= in.size() || in[i + 1] < 0xDC00 || in[i + 1] > 0xDFFF) return false;
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (in[++i] - 0xDC00);
-        }
-        if (cp < 0x80) {
-            out.push_back(char(cp));
-        } else if (cp < 0x800) {
-            out.push_back(char(0xC0 | (cp >> 6)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(char(0xE0 | (cp >> 12)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (cp >> 18)));
-            out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
-    }
-    return true;
-}
-
 // Control characters (other than tab) cannot stand in a line of the store.
 bool HasLineBreakingControls(std::u16string_view text) {
     for (char16_t c : text)
@@ -125,7 +64,7 @@ bool IsValidKeyPath(std::u16string_view path) {
     if (path.empty() || path.front() == u'\\' || path.back() == u'\\') return false;
     if (path.find(u"\\\\") != std::u16string_view::npos) return false;
     std::string unused;
-    return !HasLineBreakingControls(path) && EncodeUtf8(path, unused);
+    return !HasLineBreakingControls(path) && base::EncodeUtf8(path, unused);
 }
 
 // ---------------------------------------------------------------------------
@@ -226,7 +165,7 @@ bool ParseQuoted(std::string_view& s, std::u16string& text) {
         }
     }
     s.remove_prefix(i + 1);
-    return DecodeUtf8(bytes, text) && !HasLineBreakingControls(text);
+    return base::DecodeUtf8(bytes, text) && !HasLineBreakingControls(text);
 }
 
 // Hex number of one to eight digits.
@@ -326,7 +265,7 @@ std::optional<Document> ParseDocument(std::string_view text) {
         if (line.front() == '[') {
             Section section;
             if (line.back() != ']' || line.size() < 3) return std::nullopt;
-            if (!DecodeUtf8(line.substr(1, line.size() - 2), section.path)) return std::nullopt;
+            if (!base::DecodeUtf8(line.substr(1, line.size() - 2), section.path)) return std::nullopt;
             if (!IsValidKeyPath(section.path) || doc.FindSection(section.path)) return std::nullopt;
             section.headerLine = section.lastLine = index;
             doc.sections.push_back(std::move(section));
@@ -365,7 +304,7 @@ std::optional<std::string> PlainText(const std::vector<std::uint8_t>& data) {
     text.pop_back();
     if (text.find(u'\0') != std::u16string::npos || HasLineBreakingControls(text)) return std::nullopt;
     std::string utf8;
-    if (!EncodeUtf8(text, utf8)) return std::nullopt;
+    if (!base::EncodeUtf8(text, utf8)) return std::nullopt;
     return utf8;
 }
 
@@ -398,7 +337,7 @@ std::string FormatData(std::uint32_t type, const std::vector<std::uint8_t>& data
 std::optional<std::string> FormatValueLine(std::u16string_view name, std::uint32_t type,
                                            const std::vector<std::uint8_t>& data) {
     std::string utf8Name;
-    if (HasLineBreakingControls(name) || !EncodeUtf8(name, utf8Name)) return std::nullopt;
+    if (HasLineBreakingControls(name) || !base::EncodeUtf8(name, utf8Name)) return std::nullopt;
     return (name.empty() ? std::string("@") : Quote(utf8Name)) + "=" + FormatData(type, data);
 }
 
@@ -472,30 +411,6 @@ bool MakeFolders(const std::filesystem::path& folder) {
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        done += std::size_t(wrote);
-    }
-    return true;
-}
-
-// Writes the new store beside the old one and swaps it in with one rename, so
-// a reader sees either the old or the new file, never a part of one.
-bool ReplaceStore(const std::filesystem::path& file, const std::string& text, mode_t mode) {
-    std::string temporary = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temporary.c_str(), file.c_str()) == 0;
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
-}
-
 // Holds an exclusive lock on the store's folder while one writer reads,
 // changes and replaces the store, so two writers cannot lose each other's work.
 class FolderLock {
@@ -534,13 +449,13 @@ RegistryResult EditStore(const std::filesystem::path& file, Edit&& edit) {
     bool changed = false;
     const RegistryResult result = edit(store.doc, isNew, changed);
     if (result != RegistryResult::Success || !changed) return result;
-    return ReplaceStore(file, store.doc.Text(), store.mode) ? RegistryResult::Success : RegistryResult::WriteFailed;
+    return base::ReplaceFile(file, store.doc.Text(), store.mode) ? RegistryResult::Success : RegistryResult::WriteFailed;
 }
 
 // Adds "[path]" at the end of the file, after a blank line.
 void AppendSection(Document& doc, bool isNewFile, std::u16string_view path) {
     std::string utf8;
-    EncodeUtf8(path, utf8);
+    base::EncodeUtf8(path, utf8);
     if (isNewFile) {
         doc.lines.clear();
         std::string_view header = kNewStoreHeader;

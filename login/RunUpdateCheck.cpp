@@ -18,7 +18,7 @@ using Clock = std::chrono::steady_clock;
 // responding. Pending painting, moves and clicks are handled while a
 // download runs, the loading page shows the new program's progress, and a
 // close of the program meanwhile cancels the download.
-class DialogUpdateEnvironment final : public tessary::update::PosixUpdateEnvironment {
+class DialogUpdateEnvironment final : public update::PosixUpdateEnvironment {
  public:
   explicit DialogUpdateEnvironment(CveloraDlg& dialog)
       : PosixUpdateEnvironment(
@@ -43,7 +43,7 @@ class DialogUpdateEnvironment final : public tessary::update::PosixUpdateEnviron
     const Clock::time_point now = Clock::now();
     if (!closing_ && now >= nextText_) {
       nextText_ = now + std::chrono::milliseconds(200);
-      dialog_.ShowUpdateProgress(tessary::update::ProgressText(received, total));
+      dialog_.ShowUpdateProgress(update::ProgressText(received, total));
     }
     return !closing_;
   }
@@ -59,9 +59,9 @@ class DialogUpdateEnvironment final : public tessary::update::PosixUpdateEnviron
 
 bool RunUpdateCheck(CveloraDlg& dialog) {
   DialogUpdateEnvironment environment(dialog);
-  const auto outcome = tessary::update::CheckForUpdate(environment, tessary::update::BuiltInUpdateSettings());
-  return outcome == tessary::update::UpdateOutcome::Installed ||
-         outcome == tessary::update::UpdateOutcome::Cancelled;
+  const auto outcome = update::CheckForUpdate(environment, update::BuiltInUpdateSettings());
+  return outcome == update::UpdateOutcome::Installed ||
+         outcome == update::UpdateOutcome::Cancelled;
 }
 
 }  // namespace login

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace platform {
 namespace {
@@ -162,13 +162,13 @@ void Surface::DrawText(std::u16string_view text, const FontSpec& font, ColorRef 
   cairo_clip(cr);
   PangoLayout* layout = pango_cairo_create_layout(cr);
   PangoFontDescription* description = pango_font_description_new();
-  const std::string face = ToUtf8(font.face);
+  const std::string face = base::ToUtf8(font.face);
   pango_font_description_set_family(description, face.c_str());
   pango_font_description_set_absolute_size(description, font.height * PANGO_SCALE);
   pango_font_description_set_weight(description, static_cast<PangoWeight>(font.weight));
   pango_layout_set_font_description(layout, description);
   pango_layout_set_single_paragraph_mode(layout, TRUE);
-  const std::string utf8 = ToUtf8(text);
+  const std::string utf8 = base::ToUtf8(text);
   pango_layout_set_text(layout, utf8.c_str(), static_cast<int>(utf8.size()));
   int width = 0, height = 0;
   pango_layout_get_pixel_size(layout, &width, &height);

@@ -4,11 +4,11 @@
 #include "update/ProfileReader.h"
 #include "update/Signature.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 #include <string>
 
-namespace tessary::update {
+namespace update {
 
 namespace fs = std::filesystem;
 
@@ -158,7 +158,7 @@ std::string UpdateCheck::CheckSignature(const std::u16string& address,
                                                     environment_, download_);
     cancelled = fetched == DownloadResult::Cancelled;
     if (fetched != DownloadResult::Complete)
-        return "the signature " + platform::ToUtf8(signatureAddress) +
+        return "the signature " + base::ToUtf8(signatureAddress) +
                " was not downloaded: " + DescribeFailure(fetched, {});
     const std::string refused = VerifySignature(program, signature, *key);
     return refused.empty() ? refused : "the new program is refused: " + refused;
@@ -170,4 +170,4 @@ UpdateOutcome CheckForUpdate(UpdateEnvironment& environment, const UpdateSetting
         .Run();
 }
 
-} // namespace tessary::update
+} // namespace update

@@ -1,4 +1,5 @@
 #pragma once
+// The self-update at start: version check, download, swap and restart.
 
 #include "update/DownloadToFile.h"
 #include "update/UpdateEnvironment.h"
@@ -9,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessary::update {
+namespace update {
 
 inline constexpr char16_t kUpdateDescriptionPath[] = u"/derodoz/hollinzarek/zarekupdate.ini";
 // Side files beside the running program, whatever the program is called.
@@ -83,4 +84,4 @@ private:
 // Entry point for the login dialog: blocks until the check is over.
 UpdateOutcome CheckForUpdate(UpdateEnvironment& environment, const UpdateSettings& settings);
 
-} // namespace tessary::update
+} // namespace update

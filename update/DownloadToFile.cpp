@@ -1,6 +1,7 @@
 #include "update/DownloadToFile.h"
 
-#include "platform/Text.h"
+#include "base/SafeFile.h"
+#include "base/Text.h"
 
 #include <curl/curl.h>
 
@@ -13,7 +14,7 @@
 #include <vector>
 #include <unistd.h>
 
-namespace tessary::update {
+namespace update {
 
 namespace {
 
@@ -163,17 +164,9 @@ private:
     }
 
     bool WriteAll(const char* data, size_t size) {
-        while (size > 0) {
-            const ssize_t written = ::write(fd_, data, size);
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                FileError("cannot be written");
-                return false;
-            }
-            data += written;
-            size -= static_cast<size_t>(written);
-        }
-        return true;
+        if (base::WriteAll(fd_, std::string_view(data, size))) return true;
+        FileError("cannot be written");
+        return false;
     }
 
     void FileError(const char* what) {
@@ -249,7 +242,7 @@ DownloadResult Run(const std::u16string& address, const std::filesystem::path& t
                    std::string* memory, size_t memoryLimit, UpdateEnvironment& environment,
                    const DownloadOptions& options, std::string* detail) {
     InitialiseCurlOnce();
-    const std::string url = platform::ToUtf8(address);
+    const std::string url = base::ToUtf8(address);
     if (!IsHttpAddress(url)) return DownloadResult::ConnectFailed;
 
     for (int attempt = 0;; ++attempt) {
@@ -323,4 +316,4 @@ bool DownloadToFile(const std::u16string& address, const std::filesystem::path& 
     return Download(address, target, environment, options) == DownloadResult::Complete;
 }
 
-} // namespace tessary::update
+} // namespace update

@@ -1,4 +1,5 @@
 #pragma once
+// HTTP downloads (libcurl) into a file or into memory, with stall, cancel and progress.
 
 #include "update/UpdateEnvironment.h"
 
@@ -9,7 +10,7 @@
 #include <functional>
 #include <string>
 
-namespace tessary::update {
+namespace update {
 
 // Shown with a single OK button when the server answers other than 200.
 inline constexpr char16_t kDownloadFailedText[] = u"无法下载文件。请检查网络后重试。";
@@ -61,4 +62,4 @@ std::string DescribeFailure(DownloadResult result, const std::string& detail);
 bool DownloadToFile(const std::u16string& address, const std::filesystem::path& target,
                     UpdateEnvironment& environment, const DownloadOptions& options);
 
-} // namespace tessary::update
+} // namespace update

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace tessary::update {
+namespace update {
 
 namespace {
 
@@ -145,4 +145,4 @@ bool IsProgramFileForThisPlatform(const std::filesystem::path& file) {
     return whole;
 }
 
-} // namespace tessary::update
+} // namespace update

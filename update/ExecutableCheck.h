@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
-namespace tessary::update {
+namespace update {
 
 // True when the bytes begin with an ELF header for the machine this program
 // runs on (magic "\x7fELF", word size, byte order, program or shared object,
@@ -21,4 +21,4 @@ bool IsWholeProgramForThisPlatform(std::string_view image);
 // Maps the file and applies IsWholeProgramForThisPlatform.
 bool IsProgramFileForThisPlatform(const std::filesystem::path& file);
 
-} // namespace tessary::update
+} // namespace update

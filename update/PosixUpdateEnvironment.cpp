@@ -1,18 +1,17 @@
 #include "update/PosixUpdateEnvironment.h"
 
+#include "base/Process.h"
+#include "base/SafeFile.h"
+
 #include <glib.h>
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <string>
 #include <system_error>
 
-extern char** environ;
-
-namespace tessary::update {
+namespace update {
 
 namespace fs = std::filesystem;
 
@@ -20,23 +19,9 @@ PosixUpdateEnvironment::PosixUpdateEnvironment(MessageFunction showMessage,
                                                CloseFunction postClose)
     : showMessage_(std::move(showMessage)), postClose_(std::move(postClose)) {}
 
-uint32_t PosixUpdateEnvironment::TickCount() {
-    // Time since boot including suspended time, like the system tick count.
-    timespec now{};
-    clock_gettime(CLOCK_BOOTTIME, &now);
-    const uint64_t milliseconds =
-        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(milliseconds);
-}
+uint32_t PosixUpdateEnvironment::TickCount() { return base::TickCount(); }
 
-fs::path PosixUpdateEnvironment::ExecutablePath() {
-    std::error_code error;
-    const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-    // A program whose file was removed or replaced under it reads as
-    // "<path> (deleted)": there is no file of its own to swap.
-    if (error || !executable.is_absolute() || !fs::is_regular_file(executable, error)) return {};
-    return executable;
-}
+fs::path PosixUpdateEnvironment::ExecutablePath() { return base::ExecutablePath(); }
 
 bool PosixUpdateEnvironment::FolderWritable(const fs::path& folder) {
     // Judged with the effective user, as the renames will be.
@@ -51,9 +36,8 @@ bool PosixUpdateEnvironment::DeleteFile(const fs::path& file) {
 }
 
 bool PosixUpdateEnvironment::RenameFile(const fs::path& from, const fs::path& to) {
-    std::error_code error;
-    fs::rename(from, to, error);
-    return !error;
+    // Durably: after a crash the running name holds a whole program.
+    return base::RenameDurably(from, to);
 }
 
 bool PosixUpdateEnvironment::MakeExecutable(const fs::path& file) {
@@ -69,16 +53,7 @@ bool PosixUpdateEnvironment::MakeExecutable(const fs::path& file) {
 }
 
 bool PosixUpdateEnvironment::StartProgram(const fs::path& program) {
-    posix_spawnattr_t attributes;
-    if (posix_spawnattr_init(&attributes) != 0) return false;
-    // Its own session, so that it outlives this process and its terminal.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    std::string path = program.string();
-    char* arguments[] = {path.data(), nullptr};
-    pid_t child = 0;
-    const int error = posix_spawn(&child, path.c_str(), nullptr, &attributes, arguments, environ);
-    posix_spawnattr_destroy(&attributes);
-    return error == 0;
+    return base::StartProgram(program);
 }
 
 void PosixUpdateEnvironment::ShowMessage(const std::u16string& text,
@@ -94,4 +69,4 @@ void PosixUpdateEnvironment::Warn(const std::string& text) {
     g_log_structured("tessary", G_LOG_LEVEL_WARNING, "MESSAGE", "self-update: %s", text.c_str());
 }
 
-} // namespace tessary::update
+} // namespace update

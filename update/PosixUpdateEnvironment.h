@@ -1,10 +1,11 @@
 #pragma once
+// The self-update's environment on a real system: POSIX files and processes.
 
 #include "update/UpdateEnvironment.h"
 
 #include <functional>
 
-namespace tessary::update {
+namespace update {
 
 // The real environment: files and processes through POSIX, the clock since
 // boot; the message box and the close request are handed in by the login
@@ -34,4 +35,4 @@ private:
     CloseFunction postClose_;
 };
 
-} // namespace tessary::update
+} // namespace update

@@ -1,10 +1,10 @@
 #include "update/ProfileReader.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 #include <fstream>
 
-namespace tessary::update {
+namespace update {
 
 namespace {
 
@@ -39,7 +39,7 @@ std::u16string DecodeProfileText(std::string_view bytes) {
         return text;
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    if (platform::DecodeUtf8(bytes, text)) return text;
+    if (base::DecodeUtf8(bytes, text)) return text;
     // Not UTF-8: an 8-bit code page. Latin-1 keeps every byte distinct.
     text.clear();
     for (char byte : bytes) text += static_cast<char16_t>(static_cast<uint8_t>(byte));
@@ -133,4 +133,4 @@ uint32_t ProfileReader::GetInt(std::u16string_view section, std::u16string_view 
     return negative ? 0u : number;
 }
 
-} // namespace tessary::update
+} // namespace update

@@ -1,4 +1,5 @@
 #pragma once
+// The update description's reader, with the Windows profile functions' rules.
 
 #include <cstddef>
 #include <cstdint>
@@ -7,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tessary::update {
+namespace update {
 
 // Reads an INI profile the way the Windows profile functions do:
 // section and key names match without regard to ASCII letter case,
@@ -52,4 +53,4 @@ private:
     std::vector<Section> sections_;
 };
 
-} // namespace tessary::update
+} // namespace update

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace tessary::update {
+namespace update {
 
 std::u16string ProgressText(uint64_t received, int64_t total) {
     char numbers[64];
@@ -23,4 +23,4 @@ std::u16string ProgressText(uint64_t received, int64_t total) {
     return text;
 }
 
-} // namespace tessary::update
+} // namespace update

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace tessary::update {
+namespace update {
 
 namespace {
 
@@ -130,4 +130,4 @@ std::string VerifySignature(const std::filesystem::path& file, std::string_view 
     return {};
 }
 
-} // namespace tessary::update
+} // namespace update

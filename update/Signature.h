@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessary::update {
+namespace update {
 
 // A minisign public key: the base64 line of the file "minisign -G" writes.
 struct PublicKey {
@@ -26,4 +26,4 @@ std::optional<PublicKey> ParsePublicKey(std::string_view base64Line);
 std::string VerifySignature(const std::filesystem::path& file, std::string_view minisig,
                             const PublicKey& key);
 
-} // namespace tessary::update
+} // namespace update

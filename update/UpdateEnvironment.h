@@ -1,10 +1,11 @@
 #pragma once
+// What the self-update needs from the world around it, as one interface.
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-namespace tessary::update {
+namespace update {
 
 // Everything the self-update needs from the world around it, so that the
 // update's logic can run against a real folder and a real server in tests
@@ -60,4 +61,4 @@ public:
     }
 };
 
-} // namespace tessary::update
+} // namespace update

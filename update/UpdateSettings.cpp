@@ -7,7 +7,7 @@
 #error "TESSARY_BUILT_IN_VERSION comes from the build configuration"
 #endif
 
-namespace tessary::update {
+namespace update {
 
 UpdateSettings BuiltInUpdateSettings() {
     UpdateSettings settings;
@@ -20,4 +20,4 @@ UpdateSettings BuiltInUpdateSettings() {
     return settings;
 }
 
-} // namespace tessary::update
+} // namespace update

@@ -1,11 +1,12 @@
 #pragma once
+// The update server, built-in version and time limits this build was made with.
 
 #include "update/DownloadToFile.h"
 
 #include <cstdint>
 #include <string>
 
-namespace tessary::update {
+namespace update {
 
 struct UpdateSettings {
     std::u16string resourceHost;  // host[:port] of the update server
@@ -20,4 +21,4 @@ struct UpdateSettings {
 // version), the user agent "Tessary/<version>" and the product's time limits.
 UpdateSettings BuiltInUpdateSettings();
 
-} // namespace tessary::update
+} // namespace update

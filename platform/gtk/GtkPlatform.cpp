@@ -1,12 +1,12 @@
 #include "platform/gtk/GtkPlatform.h"
 
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 
-#include "platform/Text.h"
+#include "base/Process.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/GtkFontAliases.h"
 #include "platform/gtk/TrayIcon.h"
@@ -95,7 +95,7 @@ Point GtkPlatform::CursorPos() const {
 }
 
 void GtkPlatform::OpenWebPage(const std::u16string& address) {
-  const std::string uri = ToUtf8(address);
+  const std::string uri = base::ToUtf8(address);
   GError* error = nullptr;
   if (!g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error)) {
     g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "cannot open %s: %s", uri.c_str(),
@@ -111,8 +111,8 @@ int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std
   GtkWidget* dialog =
       gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
                              yesNo ? GTK_MESSAGE_QUESTION : GTK_MESSAGE_INFO,
-                             yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", ToUtf8(text).c_str());
-  gtk_window_set_title(GTK_WINDOW(dialog), ToUtf8(caption).c_str());
+                             yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", base::ToUtf8(text).c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), base::ToUtf8(caption).c_str());
   gtk_window_set_position(GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   // A question of any length must still fit the screen: long text wraps and
@@ -135,15 +135,10 @@ int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std
   return IDOK;
 }
 
-std::uint32_t GtkPlatform::TickCount() const {
-  timespec now{};
-  clock_gettime(CLOCK_BOOTTIME, &now);
-  const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<std::uint32_t>(ms);
-}
+std::uint32_t GtkPlatform::TickCount() const { return base::TickCount(); }
 
 void GtkPlatform::DebugOutput(const std::u16string& text) {
-  const std::string utf8 = ToUtf8(text);
+  const std::string utf8 = base::ToUtf8(text);
   g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "%s", utf8.c_str());
 }
 
@@ -153,20 +148,11 @@ void GtkPlatform::ClearBrowserCache() {
   ClearMoviePlayerCaches();
 }
 
-bool GtkPlatform::StartProgram(const std::filesystem::path& program) {
-  const std::string path = program.string();
-  gchar* argv[] = {const_cast<gchar*>(path.c_str()), nullptr};
-  GError* error = nullptr;
-  const gboolean started =
-      g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &error);
-  g_clear_error(&error);
-  return started;
-}
+bool GtkPlatform::StartProgram(const std::filesystem::path& program) { return base::StartProgram(program); }
 
 std::filesystem::path GtkPlatform::ExecutablePath() const {
-  std::error_code error;
-  auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::path("zarek.exe") : path;
+  std::filesystem::path path = base::ExecutablePath();
+  return path.empty() ? std::filesystem::path("zarek.exe") : path;
 }
 
 bool GtkPlatform::IsComposited() const {

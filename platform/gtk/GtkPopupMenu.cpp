@@ -1,7 +1,7 @@
 // The pop-up menu of a window: shown at a screen point, returning once it
 // has closed, its chosen command posted as WM_COMMAND.
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "res/Resources.h"
 
@@ -12,7 +12,7 @@ void GtkDialogWindow::TrackPopupMenu(const res::MenuResource& menu, Point screen
   GtkWidget* popup = gtk_menu_new();
   g_object_ref_sink(popup);
   for (const res::MenuItem& item : menu.items) {
-    GtkWidget* entry = gtk_menu_item_new_with_label(ToUtf8(item.text).c_str());
+    GtkWidget* entry = gtk_menu_item_new_with_label(base::ToUtf8(item.text).c_str());
     g_object_set_data(G_OBJECT(entry), "tessary-command", GINT_TO_POINTER(item.command));
     g_signal_connect(entry, "activate", G_CALLBACK(+[](GtkMenuItem* e, gpointer data) {
                        const int command = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(e), "tessary-command"));

@@ -2,7 +2,7 @@
 
 #include <glib.h>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/player/InvokeXml.h"
 #include "platform/gtk/player/MovieAddress.h"
@@ -80,8 +80,8 @@ void RufflePlayer::LoadMovie(std::int32_t layer, const std::u16string& address) 
   }
   std::optional<std::string> resolved = ResolveMovieAddress(address, baseAddress_);
   if (!resolved) {
-    g_log("tessary", G_LOG_LEVEL_DEBUG, "movie player: no movie at \"%s\" (base \"%s\")", ToUtf8(address).c_str(),
-          ToUtf8(baseAddress_).c_str());
+    g_log("tessary", G_LOG_LEVEL_DEBUG, "movie player: no movie at \"%s\" (base \"%s\")", base::ToUtf8(address).c_str(),
+          base::ToUtf8(baseAddress_).c_str());
     return;
   }
   MovieSettings settings;

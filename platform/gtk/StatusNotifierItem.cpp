@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace platform::gtk {
 namespace {
@@ -187,7 +187,7 @@ void StatusNotifierWatch::OnWatcherVanished(GDBusConnection*, const gchar*, gpoi
 
 StatusNotifierItem::StatusNotifierItem(StatusNotifierWatch& watch, GdkPixbuf* icon, const std::u16string& tip,
                                        Clicked clicked)
-    : watch_(&watch), tip_(ToUtf8(tip)), pixmap_(PixmapOf(icon)), clicked_(std::move(clicked)) {
+    : watch_(&watch), tip_(base::ToUtf8(tip)), pixmap_(PixmapOf(icon)), clicked_(std::move(clicked)) {
   watch_->items_.push_back(this);
 }
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/StatusNotifierItem.h"
 
 namespace platform::gtk {
@@ -28,8 +28,8 @@ class XEmbedTrayIcon final : public TrayIcon {
   XEmbedTrayIcon(GdkPixbuf* pixbuf, const std::u16string& tip, Clicked clicked) : clicked_(std::move(clicked)) {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     icon_ = pixbuf ? gtk_status_icon_new_from_pixbuf(pixbuf) : gtk_status_icon_new();
-    gtk_status_icon_set_tooltip_text(icon_, ToUtf8(tip).c_str());
-    gtk_status_icon_set_title(icon_, ToUtf8(tip).c_str());
+    gtk_status_icon_set_tooltip_text(icon_, base::ToUtf8(tip).c_str());
+    gtk_status_icon_set_title(icon_, base::ToUtf8(tip).c_str());
     gtk_status_icon_set_visible(icon_, TRUE);
     G_GNUC_END_IGNORE_DEPRECATIONS
     g_signal_connect(icon_, "button-release-event", G_CALLBACK(OnRelease), this);

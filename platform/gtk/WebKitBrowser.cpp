@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "platform/BrowserPages.h"
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/WebContext.h"
@@ -370,7 +370,7 @@ class WebKitDocument final : public BrowserDocument {
 }  // namespace
 
 void WebKitBrowser::State::QueueCompletion(std::string address) {
-  auto* pending = new PendingCompletion{weak_from_this(), FromUtf8(address)};
+  auto* pending = new PendingCompletion{weak_from_this(), base::FromUtf8(address)};
   g_idle_add_full(G_PRIORITY_DEFAULT, DeliverCompletion, pending, FreePending);
 }
 
@@ -425,7 +425,7 @@ int WebKitBrowser::ControlId() const { return state_->controlId; }
 void WebKitBrowser::Navigate(const std::u16string& address) {
   if (state_->widgetGone) return;
   ++state_->navigations;
-  webkit_web_view_load_uri(state_->view, ToUtf8(address).c_str());
+  webkit_web_view_load_uri(state_->view, base::ToUtf8(address).c_str());
 }
 
 std::unique_ptr<BrowserDocument> WebKitBrowser::GetDocument() {
@@ -461,7 +461,7 @@ class DialogBrowserSite final : public BrowserSite {
     return PreTranslateControlEvent(window_, static_cast<const BrowserControl*>(&control), BrowserPreTranslate, event);
   }
 
-  void OpenWebPage(const std::string& address) override { window_.platform().OpenWebPage(FromUtf8(address)); }
+  void OpenWebPage(const std::string& address) override { window_.platform().OpenWebPage(base::FromUtf8(address)); }
 
   bool AskToLeavePage() override {
     return window_.platform().MessageBox(&window_, kLeavePageQuestion, u"Tessary", MB_YESNO) == IDYES;

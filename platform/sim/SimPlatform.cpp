@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/MessageRouting.h"
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "res/Resources.h"
 
 namespace platform::sim {
@@ -69,13 +69,13 @@ void SimPlatform::SetDragFullWindows(bool enabled) {
 
 void SimPlatform::OpenWebPage(const std::u16string& address) {
   openedPages.push_back(address);
-  log.push_back("OpenWebPage " + ToUtf8(address));
+  log.push_back("OpenWebPage " + base::ToUtf8(address));
 }
 
 int SimPlatform::MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
                             UINT type) {
   messageBoxes.push_back({owner, text, caption, type});
-  log.push_back("MessageBox " + ToUtf8(caption) + "|" + ToUtf8(text));
+  log.push_back("MessageBox " + base::ToUtf8(caption) + "|" + base::ToUtf8(text));
   if (whileMessageBoxOpen) whileMessageBoxOpen();
   if (!messageBoxAnswers.empty()) {
     const int answer = messageBoxAnswers.front();

@@ -7,7 +7,7 @@
 #include "update/DownloadToFile.h"
 #include "update/PosixUpdateEnvironment.h"
 #include "update/ProgressText.h"
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "update/tests/LoopbackHttpServer.h"
 #include "update/tests/RecordingEnvironment.h"
 
@@ -38,7 +38,7 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using namespace tessary::update;
+using namespace update;
 
 constexpr size_t kFileSize = 400u * 1024 * 1024;
 
@@ -275,7 +275,7 @@ void BM_DownloadToFileWithWindow(benchmark::State& state) {
         if (now >= nextText) {
             nextText = now + std::chrono::milliseconds(200);
             const std::u16string text = ProgressText(received, total);
-            gtk_label_set_text(GTK_LABEL(label), ::platform::ToUtf8(text).c_str());
+            gtk_label_set_text(GTK_LABEL(label), ::base::ToUtf8(text).c_str());
         }
         return true;
     };

@@ -11,7 +11,7 @@
 
 #include <csignal>
 
-namespace tessary::update {
+namespace update {
 namespace {
 
 using testing::LoopbackHttpServer;
@@ -487,4 +487,4 @@ TEST(CheckForUpdateSettingsTest, BuiltInSettingsCarryTheProductLimits) {
 }
 
 } // namespace
-} // namespace tessary::update
+} // namespace update

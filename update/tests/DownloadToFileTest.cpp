@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <optional>
 
-namespace tessary::update {
+namespace update {
 namespace {
 
 using testing::LoopbackHttpServer;
@@ -176,4 +176,4 @@ TEST_F(DownloadToFileTest, ProxyIsTakenFromTheEnvironment) {
 }
 
 } // namespace
-} // namespace tessary::update
+} // namespace update

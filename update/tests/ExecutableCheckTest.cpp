@@ -10,7 +10,7 @@
 #include <cstring>
 #include <functional>
 
-namespace tessary::update {
+namespace update {
 namespace {
 
 std::string OwnHeader() { return testing::ReadFileStart("/proc/self/exe", 64); }
@@ -154,4 +154,4 @@ TEST(ExecutableCheckTest, InconsistentTablesAreRefused) {
 }
 
 } // namespace
-} // namespace tessary::update
+} // namespace update

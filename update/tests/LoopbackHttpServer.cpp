@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-namespace tessary::update::testing {
+namespace update::testing {
 
 namespace {
 
@@ -287,4 +287,4 @@ std::u16string RefusingPort::Host() const {
     return std::u16string(host.begin(), host.end());
 }
 
-} // namespace tessary::update::testing
+} // namespace update::testing

@@ -1,4 +1,5 @@
 #pragma once
+// A loopback HTTP server for the update's tests, with faulty answers on demand.
 
 #include <chrono>
 #include <condition_variable>
@@ -11,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace tessary::update::testing {
+namespace update::testing {
 
 // How the server answers one path.
 struct Reply {
@@ -95,4 +96,4 @@ private:
     uint16_t port_ = 0;
 };
 
-} // namespace tessary::update::testing
+} // namespace update::testing

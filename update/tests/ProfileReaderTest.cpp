@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tessary::update {
+namespace update {
 namespace {
 
 std::u16string Value(const std::string& bytes, std::u16string_view section = u"LoginUpdate",
@@ -128,4 +128,4 @@ TEST(ProfileReaderTest, UnreadableFileIsAnEmptyProfile) {
 }
 
 } // namespace
-} // namespace tessary::update
+} // namespace update

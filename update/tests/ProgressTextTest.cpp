@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tessary::update {
+namespace update {
 namespace {
 
 TEST(ProgressTextTest, PercentWhenTheSizeIsKnownMegabytesAlways) {
@@ -26,4 +26,4 @@ TEST(ProgressTextTest, PercentWhenTheSizeIsKnownMegabytesAlways) {
 }
 
 } // namespace
-} // namespace tessary::update
+} // namespace update

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace tessary::update::testing {
+namespace update::testing {
 
 namespace fs = std::filesystem;
 
@@ -137,4 +137,4 @@ void RecordingEnvironment::PostCloseToLoginDialog() {
     ++closesPosted;
 }
 
-} // namespace tessary::update::testing
+} // namespace update::testing

@@ -1,4 +1,5 @@
 #pragma once
+// Test helpers: temporary folders, small ELF programs, an environment that records.
 
 #include "update/PosixUpdateEnvironment.h"
 
@@ -11,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace tessary::update::testing {
+namespace update::testing {
 
 // A temporary folder that is removed with everything in it.
 class TemporaryFolder {
@@ -74,4 +75,4 @@ private:
     std::filesystem::path folder_;
 };
 
-} // namespace tessary::update::testing
+} // namespace update::testing

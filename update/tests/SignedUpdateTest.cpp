@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <optional>
 
-namespace tessary::update {
+namespace update {
 namespace {
 
 namespace fs = std::filesystem;
@@ -193,4 +193,4 @@ TEST(SignatureTest, PublicKeyLinesAreChecked) {
 }
 
 } // namespace
-} // namespace tessary::update
+} // namespace update

@@ -22,7 +22,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/player/MovieSession.h"
@@ -76,7 +76,7 @@ struct Game {
     player->SetWMode(u"direct");
     player->SetBackgroundColor(0);
     player->SetFlashVars(u"tag=bench");
-    player->SetBaseAddress(FromUtf8(moviesBase + "/game/play/108/17?ismicroclient=yes"));
+    player->SetBaseAddress(base::FromUtf8(moviesBase + "/game/play/108/17?ismicroclient=yes"));
     player->LoadMovie(0, u"/PlayerTest.swf");
     player->Play();
     player->Show(SW_SHOW);

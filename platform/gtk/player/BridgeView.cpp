@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/WebsitePolicies.h"
 #include "platform/gtk/player/InvokeXml.h"
 #include "platform/gtk/player/JscValues.h"
@@ -215,7 +215,7 @@ void BridgeView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResu
     return;
   } else {
     if (kind == u"log") {
-      std::string text = ToUtf8(JscStringProperty(value, "text").value_or(u""));
+      std::string text = base::ToUtf8(JscStringProperty(value, "text").value_or(u""));
       g_log(kLogDomain, G_LOG_LEVEL_DEBUG, "movie player: %s", text.c_str());
     }
     return;

@@ -1,6 +1,6 @@
 #include "platform/gtk/player/JscValues.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/player/InvokeXml.h"
 
 namespace platform::gtk {
@@ -19,7 +19,7 @@ struct JscRef {
 
 std::u16string StringOf(JSCValue* value) {
   char* text = jsc_value_to_string(value);
-  std::u16string out = text ? FromUtf8(text) : std::u16string();
+  std::u16string out = text ? base::FromUtf8(text) : std::u16string();
   g_free(text);
   return out;
 }
@@ -47,7 +47,7 @@ ExternalValue Convert(JSCValue* value, int depth) {
   gchar** names = jsc_value_object_enumerate_properties(value);
   for (gchar** name = names; name && *name; ++name) {
     JscRef item(jsc_value_object_get_property(value, *name));
-    out.properties.emplace_back(FromUtf8(*name), Convert(item.value, depth + 1));
+    out.properties.emplace_back(base::FromUtf8(*name), Convert(item.value, depth + 1));
   }
   g_strfreev(names);
   return out;

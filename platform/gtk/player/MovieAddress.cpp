@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace platform::gtk {
 
@@ -20,7 +20,7 @@ using UriPtr = std::unique_ptr<GUri, UriDeleter>;
 // UTF-8 with the bytes an address cannot carry as they are percent-encoded.
 std::string EncodeForAddress(const std::u16string& text) {
   std::string out;
-  for (unsigned char c : ToUtf8(text)) {
+  for (unsigned char c : base::ToUtf8(text)) {
     if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
         c == '{' || c == '|' || c == '}') {
       char escape[4];
@@ -76,7 +76,7 @@ std::optional<std::string> ResolveMovieAddress(const std::u16string& address, co
 
 bool MovieMayCallHost(const std::u16string& allowScriptAccess, const std::string& movieAddress,
                       const std::u16string& base) {
-  std::string access = Lower(ToUtf8(allowScriptAccess));
+  std::string access = Lower(base::ToUtf8(allowScriptAccess));
   if (access == "always") return true;
   if (access == "never") return false;
   UriPtr movie = Parse(movieAddress);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/tests/BrowserTestSupport.h"
@@ -32,7 +32,7 @@ class RecordingDialog final : public WindowHandler {
     return msg.message == WM_LBUTTONDOWN && swallowClicks;
   }
   void OnDocumentComplete(int controlId, const std::u16string& address) override {
-    completions.push_back({controlId, ToUtf8(address)});
+    completions.push_back({controlId, base::ToUtf8(address)});
     if (onCompletion) onCompletion();
   }
 
@@ -91,7 +91,7 @@ TEST_F(BrowserInWindowTest, TheLoadingPageCompletesToTheDialogAndFillsTheBrowser
 
 TEST_F(BrowserInWindowTest, ClicksPassThePreTranslationAddressedToTheBrowser) {
   const std::string page = BrowserEnvironment::PagesBase() + "/keys.html";
-  browser->Navigate(FromUtf8(page));
+  browser->Navigate(base::FromUtf8(page));
   ASSERT_TRUE(RunUntil([&] { return !dialog.completions.empty(); }));
   RunFor(200);
 
@@ -115,7 +115,7 @@ TEST_F(BrowserInWindowTest, TheHandlerMayDestroyItsWindowDuringACompletion) {
   dialog.onCompletion = [&] {
     if (dialog.window()) dialog.window()->Destroy();
   };
-  browser->Navigate(FromUtf8(BrowserEnvironment::PagesBase() + "/frames.html"));
+  browser->Navigate(base::FromUtf8(BrowserEnvironment::PagesBase() + "/frames.html"));
   ASSERT_TRUE(RunUntil([&] { return !dialog.completions.empty(); }));
   RunFor(1500);
   EXPECT_EQ(dialog.completions.size(), 1u);

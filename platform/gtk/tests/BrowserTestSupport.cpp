@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 #ifndef TESSARY_TEST_PAGES_DIR
 #error "TESSARY_TEST_PAGES_DIR names the folder of the test pages"
@@ -217,7 +217,7 @@ class BareWindow::Site final : public platform::gtk::BrowserSite {
   struct Recorder final : platform::ControlEvents {
     explicit Recorder(BareWindow& w) : window(w) {}
     void OnDocumentComplete(int controlId, const std::u16string& address) override {
-      Completion completion{controlId, platform::ToUtf8(address)};
+      Completion completion{controlId, base::ToUtf8(address)};
       window.completions.push_back(completion);
       if (window.onCompletion) window.onCompletion(completion);
     }

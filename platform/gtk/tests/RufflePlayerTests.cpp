@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/RufflePlayer.h"
@@ -53,7 +53,7 @@ class GameWindow final : public WindowHandler {
     return true;  // the game window keeps right clicks from the movie
   }
   void OnFlashCall(int controlId, const std::u16string& request) override {
-    calls.push_back({controlId, ToUtf8(request)});
+    calls.push_back({controlId, base::ToUtf8(request)});
     if (onCall) onCall(calls.back().request);
   }
   void OnReadyStateChange(int controlId, std::int32_t state) override { states.emplace_back(controlId, state); }
@@ -93,17 +93,17 @@ class RufflePlayerTest : public ::testing::Test {
     player->SetAllowScriptAccess(u"always");
     player->SetWMode(u"direct");
     player->SetBackgroundColor(0);
-    player->SetFlashVars(FromUtf8(flashVars));
-    player->SetBaseAddress(FromUtf8(MoviesBase() + "/game/play/108/17?ismicroclient=yes&x=1"));
-    player->LoadMovie(0, FromUtf8(address));
+    player->SetFlashVars(base::FromUtf8(flashVars));
+    player->SetBaseAddress(base::FromUtf8(MoviesBase() + "/game/play/108/17?ismicroclient=yes&x=1"));
+    player->LoadMovie(0, base::FromUtf8(address));
     player->Play();
     player->Show(SW_SHOW);
   }
 
   std::optional<std::string> CallMovie(const std::string& request) {
-    auto answer = player->CallFunction(FromUtf8(request));
+    auto answer = player->CallFunction(base::FromUtf8(request));
     if (!answer) return std::nullopt;
-    return ToUtf8(*answer);
+    return base::ToUtf8(*answer);
   }
 
   WebKitWebView* View() const { return ViewIn(static_cast<gtk::RufflePlayer*>(player.get())->Widget()); }
@@ -160,14 +160,14 @@ TEST_F(RufflePlayerTest, EveryNameTheMovieCallsReachesTheHostUnevaluated) {
       "reload", "setWindowMax", "no such.name(x)", "alert", "window.close", "document.title='taken'",
       "a\"b'c<d>&e", "})();throw 1;(function(){", "", "中文", "toString", "Function"};
   for (const std::string& name : names) {
-    std::string request = ToUtf8(gtk::InvokeRequestXml(
-        u"callHost", {gtk::ExternalValue::String(FromUtf8(name)),
+    std::string request = base::ToUtf8(gtk::InvokeRequestXml(
+        u"callHost", {gtk::ExternalValue::String(base::FromUtf8(name)),
                       gtk::ExternalValue::Array({gtk::ExternalValue::Number(1), gtk::ExternalValue::String(u"a&b")})}));
     EXPECT_EQ(CallMovie(request), "<string>called</string>") << name;
   }
   ASSERT_TRUE(RunUntil([&] { return game.calls.size() == 1 + names.size(); }));
   for (std::size_t i = 0; i < names.size(); ++i) {
-    std::string escaped = ToUtf8(gtk::EscapeXml(FromUtf8(names[i])));
+    std::string escaped = base::ToUtf8(gtk::EscapeXml(base::FromUtf8(names[i])));
     EXPECT_EQ(game.calls[1 + i].request, Request(escaped, "<number>1</number><string>a&amp;b</string>"));
   }
   // None of the names ran as script in the page.
@@ -379,7 +379,7 @@ TEST_F(RufflePlayerTest, AHandlerCallingBackDuringAnAnswerWaitsItsTurn) {
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
   bool answered = false;
   game.onCall = [&](const std::string&) { EXPECT_TRUE(answered); };
-  std::string request = ToUtf8(
+  std::string request = base::ToUtf8(
       gtk::InvokeRequestXml(u"callHost", {gtk::ExternalValue::String(u"inner"), gtk::ExternalValue::Array()}));
   EXPECT_EQ(CallMovie(request), "<string>called</string>");
   answered = true;
@@ -399,7 +399,7 @@ TEST_F(RufflePlayerTest, TheMoviesPropertiesReachRuffle) {
 TEST_F(RufflePlayerTest, ScriptAccessNeverKeepsTheMoviesCallsAway) {
   player->SetAllowScriptAccess(u"never");
   player->SetFlashVars(u"tag=never");
-  player->LoadMovie(0, FromUtf8(MovieAddress()));
+  player->LoadMovie(0, base::FromUtf8(MovieAddress()));
   player->Play();
   ASSERT_TRUE(RunUntil([&] { return game.states.size() >= 2; }));
   RunFor(500);
@@ -409,8 +409,8 @@ TEST_F(RufflePlayerTest, ScriptAccessNeverKeepsTheMoviesCallsAway) {
 TEST_F(RufflePlayerTest, AMovieThatCannotBeFoundLoadsNothing) {
   player->SetFlashVars(u"tag=x");
   player->LoadMovie(0, u"NoBase.swf");  // relative, and no base address: nothing to load
-  player->LoadMovie(0, FromUtf8(MoviesBase() + "/Missing.swf"));
-  player->LoadMovie(1, FromUtf8(MovieAddress()));  // only layer 0 is played
+  player->LoadMovie(0, base::FromUtf8(MoviesBase() + "/Missing.swf"));
+  player->LoadMovie(1, base::FromUtf8(MovieAddress()));  // only layer 0 is played
   player->Play();
   RunFor(1500);
   EXPECT_TRUE(game.calls.empty());
@@ -585,7 +585,7 @@ TEST_F(RufflePlayerTest, ALaterPlayerFindsRuffleReadyInTheSamePage) {
   player = second.window()->CreatePlayer(kPlayerId, kPlayerRect);
   player->SetAllowScriptAccess(u"always");
   player->SetFlashVars(u"tag=second");
-  player->LoadMovie(0, FromUtf8(MovieAddress()));
+  player->LoadMovie(0, base::FromUtf8(MovieAddress()));
   player->Play();
   player->Show(SW_SHOW);
   ASSERT_TRUE(RunUntil([&] { return second.Called("ready"); }));

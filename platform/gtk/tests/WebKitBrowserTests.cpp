@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "platform/gtk/WebContext.h"
 #include "platform/gtk/WebKitBrowser.h"
 #include "platform/gtk/tests/BrowserTestSupport.h"
@@ -30,7 +30,7 @@ class BrowserTest : public ::testing::Test {
   WebKitWebView* view() const { return WEBKIT_WEB_VIEW(browser->Widget()); }
   static std::string Page(const std::string& path) { return BrowserEnvironment::PagesBase() + path; }
 
-  void Navigate(const std::string& address) { browser->Navigate(platform::FromUtf8(address)); }
+  void Navigate(const std::string& address) { browser->Navigate(base::FromUtf8(address)); }
 
   // Navigates and waits until the top page has completed.
   ::testing::AssertionResult Load(const std::string& address) {
@@ -135,12 +135,12 @@ TEST_F(BrowserTest, TheProgramOpensItsOwnPagesButWebPagesCannot) {
 }
 
 TEST_F(BrowserTest, StrangeAddressesDoNotStopTheBrowser) {
-  const std::u16string nonAscii = platform::FromUtf8(Page("/plain.html?name=\xE4\xB8\xAD%zz&x=<>\"#frag"));
+  const std::u16string nonAscii = base::FromUtf8(Page("/plain.html?name=\xE4\xB8\xAD%zz&x=<>\"#frag"));
   const std::u16string lone = u"http://127.0.0.1/\xD800tail";  // an unpaired surrogate
   for (const std::u16string& address :
        {std::u16string(), std::u16string(u"not an address"), std::u16string(u"http://"), std::u16string(u"http://["),
         std::u16string(u"http://127.0.0.1:1/refused"), std::u16string(u"javascript:void(0)"), nonAscii, lone,
-        platform::FromUtf8(Page("/plain.html?") + std::string(100000, 'a'))}) {
+        base::FromUtf8(Page("/plain.html?") + std::string(100000, 'a'))}) {
     browser->Navigate(address);
     RunFor(150);
   }

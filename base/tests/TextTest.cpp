@@ -1,12 +1,13 @@
-// UTF-16 and UTF-8 at the edges: surrogates, bad bytes, strict decoding.
+// UTF-16 and UTF-8 at the edges: surrogates, bad bytes, strict decoding and encoding.
 
 #include <gtest/gtest.h>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
-using platform::DecodeUtf8;
-using platform::FromUtf8;
-using platform::ToUtf8;
+using base::DecodeUtf8;
+using base::EncodeUtf8;
+using base::FromUtf8;
+using base::ToUtf8;
 
 TEST(Text, RoundTripsEveryPlane) {
   const std::u16string text = u"a\u00e9\u4e2d\U0001F600z";
@@ -36,4 +37,21 @@ TEST(Text, StrictDecodingRefusesAndLeavesTheOutputAlone) {
   EXPECT_EQ(out, u"\u4e2d");
   EXPECT_TRUE(DecodeUtf8("", out));
   EXPECT_EQ(out, u"");
+}
+
+TEST(Text, StrictEncodingRefusesUnpairedSurrogatesAndLeavesTheOutputAlone) {
+  std::string out = "kept";
+  for (const std::u16string& bad : {std::u16string(1, char16_t(0xD800)) + u"x",       // high, then no low
+                                    u"x" + std::u16string(1, char16_t(0xDBFF)),       // high at the end
+                                    std::u16string(1, char16_t(0xDC00)),              // a lone low
+                                    std::u16string{char16_t(0xDC00), char16_t(0xD800)}}) {  // reversed pair
+    EXPECT_FALSE(EncodeUtf8(bad, out));
+    EXPECT_EQ(out, "kept");
+  }
+  const std::u16string good = std::u16string(u"\0a\u00e9\u4e2d\U0010FFFF", 6);
+  EXPECT_TRUE(EncodeUtf8(good, out));
+  EXPECT_EQ(out, ToUtf8(good));
+  EXPECT_EQ(out, std::string("\0a\xc3\xa9\xe4\xb8\xad\xf4\x8f\xbf\xbf", 11));
+  EXPECT_TRUE(EncodeUtf8(u"", out));
+  EXPECT_EQ(out, "");
 }

@@ -1,6 +1,6 @@
-#include "platform/Text.h"
+#include "base/Text.h"
 
-namespace platform {
+namespace base {
 namespace {
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -66,6 +66,25 @@ bool Decode(std::string_view text, std::u16string& out, bool strict) {
   return true;
 }
 
+// Encodes UTF-16; an unpaired surrogate becomes U+FFFD, or ends the encoding
+// (false) when strict.
+bool Encode(std::u16string_view text, std::string& out, bool strict) {
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      if (strict) return false;
+      c = kReplacement;
+    }
+    AppendUtf8(out, c);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::u16string FromUtf8(std::string_view text) {
@@ -83,19 +102,15 @@ bool DecodeUtf8(std::string_view bytes, std::u16string& text) {
 
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;
-    }
-    AppendUtf8(out, c);
-  }
+  Encode(text, out, false);
   return out;
 }
 
-}  // namespace platform
+bool EncodeUtf8(std::u16string_view text, std::string& bytes) {
+  std::string out;
+  if (!Encode(text, out, true)) return false;
+  bytes = std::move(out);
+  return true;
+}
+
+}  // namespace base
