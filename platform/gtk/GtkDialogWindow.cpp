@@ -125,7 +125,6 @@ void GtkDialogWindow::NativeMoveResize(const Rect& from, const Rect& to) {
   needsPaint_ = true;
 }
 
-<<<<<<< HEAD
 // The window manager's own resizes (its edge handles, the keyboard) keep
 // to the handler's minimum tracking size, as the program's drags do.
 void GtkDialogWindow::NativeSetMinimumSize(Point minimum) {
@@ -136,12 +135,7 @@ void GtkDialogWindow::NativeSetMinimumSize(Point minimum) {
 }
 
 void GtkDialogWindow::NativeSetTitle(const std::u16string& text) {
-  gtk_window_set_title(GTK_WINDOW(window_), ToUtf8(text).c_str());
-=======
-void GtkDialogWindow::SetText(const std::u16string& text) {
-  text_ = text;
   gtk_window_set_title(GTK_WINDOW(window_), base::ToUtf8(text).c_str());
->>>>>>> base
 }
 
 void GtkDialogWindow::NativeSetToolWindow(bool tool) {
@@ -222,59 +216,8 @@ std::unique_ptr<PlayerControl> GtkDialogWindow::CreatePlayer(int controlId, cons
   return std::make_unique<RufflePlayer>(*this, controlId, rect);
 }
 
-<<<<<<< HEAD
 void GtkDialogWindow::NativeDestroy() {
   if (drag_) g_main_loop_quit(drag_->loop);
-=======
-void GtkDialogWindow::TrackPopupMenu(const res::MenuResource& menu, Point screenPoint) {
-  if (destroyed_) return;
-  GtkWidget* popup = gtk_menu_new();
-  g_object_ref_sink(popup);
-  for (const res::MenuItem& item : menu.items) {
-    GtkWidget* entry = gtk_menu_item_new_with_label(base::ToUtf8(item.text).c_str());
-    g_object_set_data(G_OBJECT(entry), "tessary-command", GINT_TO_POINTER(item.command));
-    g_signal_connect(entry, "activate", G_CALLBACK(+[](GtkMenuItem* e, gpointer data) {
-                       auto* self = static_cast<GtkDialogWindow*>(data);
-                       self->Post(WM_COMMAND,
-                                  static_cast<WPARAM>(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(e), "tessary-command"))),
-                                  0);
-                     }),
-                     this);
-    gtk_menu_shell_append(GTK_MENU_SHELL(popup), entry);
-    gtk_widget_show(entry);
-  }
-  // Like the system's pop-up menu, this returns once the menu has closed.
-  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
-  g_signal_connect_swapped(popup, "deactivate", G_CALLBACK(g_main_loop_quit), loop);
-  GdkRectangle anchor{screenPoint.x - impl_->rect.left, screenPoint.y - impl_->rect.top, 1, 1};
-  gtk_menu_popup_at_rect(GTK_MENU(popup), gtk_widget_get_window(window_), &anchor, GDK_GRAVITY_NORTH_WEST,
-                         GDK_GRAVITY_NORTH_WEST, nullptr);
-  if (gtk_widget_get_visible(popup)) g_main_loop_run(loop);
-  g_main_loop_unref(loop);
-  gtk_widget_destroy(popup);
-  g_object_unref(popup);
-}
-
-bool GtkDialogWindow::AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) {
-  DeleteTrayIcon(id);
-  auto icon = platform_.Tray().Add(platform_.IconPixbuf(iconResource), tip,
-                                   [this, id, callbackMessage](LPARAM mouse) { Post(callbackMessage, id, mouse); });
-  if (!icon) return false;
-  impl_->trayIcons[id] = std::move(icon);
-  return true;
-}
-
-void GtkDialogWindow::DeleteTrayIcon(UINT id) { impl_->trayIcons.erase(id); }
-
-void GtkDialogWindow::Destroy() {
-  if (destroyed_) return;
-  handler_.WindowProc(WM_DESTROY, 0, 0);
-  destroyed_ = true;
-  if (impl_->drag) g_main_loop_quit(impl_->drag->loop);
-  for (auto& [id, source] : impl_->timers) g_source_remove(source);
-  impl_->timers.clear();
-  while (!impl_->trayIcons.empty()) DeleteTrayIcon(impl_->trayIcons.begin()->first);
->>>>>>> base
   gtk_widget_hide(window_);
 }
 
