@@ -224,7 +224,7 @@ void veloraGame::ShowTitleMenu() {
 void veloraGame::Refresh() {
   const std::u16string& address = owner_.playAddress();
   if (address.empty()) return;
-  if (BrowserControl* browser = owner_.browser()) browser->Navigate(address);
+  if (BrowserControl* browser = owner_.loginBrowser()) browser->Navigate(address);
 }
 
 void veloraGame::ConfirmClose() {

@@ -19,7 +19,9 @@ class GameOwner {
  public:
   virtual ~GameOwner() = default;
   virtual const std::u16string& playAddress() const = 0;
-  virtual platform::BrowserControl* browser() const = 0;
+  // The login dialog's browser, which a refresh sends back to the play
+  // address; null before it exists.
+  virtual platform::BrowserControl* loginBrowser() const = 0;
 };
 
 }  // namespace game

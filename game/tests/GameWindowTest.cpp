@@ -28,7 +28,7 @@ class Owner final : public WindowHandler, public game::GameOwner {
  public:
   LRESULT WindowProc(UINT m, WPARAM w, LPARAM l) override { return window()->DefaultProc(m, w, l); }
   const std::u16string& playAddress() const override { return play; }
-  BrowserControl* browser() const override { return browserControl.get(); }
+  BrowserControl* loginBrowser() const override { return browserControl.get(); }
   std::u16string play;
   std::unique_ptr<BrowserControl> browserControl;
 };
