@@ -25,7 +25,7 @@ folder, and its own check deletes "zarek_.exe".
 Refusal case: no message box, the old program keeps running and goes on to the
 login page, and the folder holds only the old "zarek".
 
-Usage: update_test.py --zarek BUILD/zarek.exe [--port 8310]
+Usage: test_update.py --zarek BUILD/zarek.exe [--port 8310]
 Exit status 0 passed, 1 failed, 77 skipped (Xvfb, xdotool or openbox missing).
 """
 
@@ -160,7 +160,7 @@ class UpdateDesktop(harness.Desktop):
     started per case with the update options."""
 
     def __init__(self, zarek, port):
-        super().__init__("update_test", zarek, None, port)
+        super().__init__("test_update", zarek, None, port)
         self.demo = None
         self.demo_log = os.path.join(self.home, "demo.log")
         self.adopted = []   # processes started by the client itself
