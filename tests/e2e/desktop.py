@@ -37,6 +37,8 @@ class Desktop(XDriver):
     """Xvfb, a window manager, the demo site and the client, torn down together."""
 
     DESKTOPS = ("openbox", "composited", "mutter")
+    # The X displays the desktop may take, the first free one.
+    DISPLAYS = range(60, 70)
 
     def __init__(self, name, zarek, movies, port, compositor=False, tray=False, session_bus=False, hold=(),
                  desktop="openbox", demo_args=()):
@@ -124,7 +126,7 @@ class Desktop(XDriver):
         return env
 
     def _start_x(self):
-        for n in range(60, 70):
+        for n in self.DISPLAYS:
             if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
                 continue
             proc = self._spawn("Xvfb", ["Xvfb", ":%d" % n, "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H),
@@ -141,7 +143,8 @@ class Desktop(XDriver):
                 time.sleep(0.05)
             self.display = None
             self._stop(proc)
-        raise Failure("no free X display among :60-:69")
+            self.procs.remove(("Xvfb", proc))
+        raise Failure("no free X display among :%d-:%d" % (self.DISPLAYS[0], self.DISPLAYS[-1]))
 
     def _start_mutter(self):
         """GNOME's compositor, headless, on a private session bus; its
