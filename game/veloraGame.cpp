@@ -37,7 +37,7 @@ void Blit(Surface& dc, const std::unique_ptr<Surface>& bitmap, int x, int y, int
 veloraGame::veloraGame(Platform& platform, game::GameOwner& owner) : platform_(platform), owner_(owner) {}
 
 veloraGame::~veloraGame() {
-  player_.reset();
+  player.reset();
   if (window()) window()->Destroy();
 }
 
@@ -135,11 +135,11 @@ bool veloraGame::PreTranslateMessage(const Msg& msg) {
   if (msg.message == WM_KEYDOWN) {
     if (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)
       // Without a player the keys go their normal way; they never close the window.
-      return player_ ? player_->PreTranslateMessage(msg) : false;
+      return player ? player->PreTranslateMessage(msg) : false;
     if (msg.wParam == VK_F5) Refresh();
     return false;
   }
-  if (player_ && msg.target == player_.get()) {
+  if (player && player->IsTargetOf(msg)) {
     if (msg.message == WM_RBUTTONDOWN) return true;  // the player's own menu never opens
     if (msg.message == WM_MOUSEMOVE && game::ResetTitleButtons(title)) DrawTitleButtons();
   }
@@ -161,7 +161,7 @@ void veloraGame::ToggleMaximize() {
     maximized = true;
   }
   DrawTitleButtons();
-  if (player_) player_->SetFocus();
+  if (player) player->SetFocus();
 }
 
 void veloraGame::ResetPlacement() {
@@ -182,14 +182,14 @@ void veloraGame::ApplyMoveSizeRule() {
 }
 
 void veloraGame::LayoutPlayer() {
-  if (!player_ || !window()) return;
+  if (!player || !window()) return;
   Rect r = window()->WindowRect();
   const Rect work = platform_.WorkArea();
   if (r.Width() > work.Width()) r.right = r.left + work.Width();
   if (r.Height() > work.Height()) r.bottom = r.top + work.Height();
   const int w = r.Width() - 6;
   const int h = r.Height() - 32;
-  if (w > 0 && h > 0) player_->Move({3, 29, 3 + w, 29 + h}, true);
+  if (w > 0 && h > 0) player->MoveWindow({3, 29, 3 + w, 29 + h}, true);
 }
 
 void veloraGame::MinimizeToTray() {
@@ -218,13 +218,13 @@ void veloraGame::ShowTitleMenu() {
   const Rect r = window()->WindowRect();
   const Rect& button = title.buttons[game::kMenuButton].rect;
   window()->TrackPopupMenu(*menu, {r.left + button.left, r.top + button.bottom + 8});
-  if (player_) player_->SetFocus();
+  if (player) player->SetFocus();
 }
 
 void veloraGame::Refresh() {
   const std::u16string& address = owner_.playAddress();
   if (address.empty()) return;
-  if (BrowserControl* browser = owner_.browser()) browser->Navigate(address);
+  if (BrowserControl* browser = owner_.loginBrowser()) browser->Navigate(address);
 }
 
 void veloraGame::ConfirmClose() {
@@ -240,9 +240,9 @@ void veloraGame::ConfirmClose() {
   }
   heldCalls_.clear();
   if (window() == nullptr) return;  // gone while the question was open
-  if (player_) {
-    player_->Stop();
-    player_.reset();
+  if (player) {
+    player->Stop();
+    player.reset();
   }
   playerReady = false;
   if (Window* login = window()->Owner()) {
@@ -264,40 +264,42 @@ void veloraGame::DeliverHeldCalls() {
 
 void veloraGame::ShowDisplaySettings() {
   // Without a player there is no movie to ask.
-  if (!player_) return;
+  if (!player) return;
   const std::string request = game::kDisplaySettingsRequest;
-  player_->CallFunction(std::u16string(request.begin(), request.end()));
+  player->CallFunction(std::u16string(request.begin(), request.end()));
 }
 
 void veloraGame::LoadGame(const std::u16string& parameters) {
   Window* w = window();
   if (!w) return;
-  if (player_) {
-    player_->Stop();
-    player_.reset();
+  if (player) {
+    player->Stop();
+    player.reset();
   }
   const Rect client = w->ClientRect();
-  player_ = w->CreatePlayer(kPlayerId, {3, 29, client.Width() - 3, client.Height() - 3});
+  player = std::make_unique<CShockwaveflash1>();
   playerReady = false;
   closePrompt = game::kDefaultClosePrompt;
-  if (player_) {
-    player_->Move({3, 29, 3 + client.Width() - 6, 29 + client.Height() - 32}, true);
-    player_->Show(SW_SHOW);
+  if (player->CreateControl({3, 29, client.Width() - 3, client.Height() - 3}, *w, kPlayerId)) {
+    player->MoveWindow({3, 29, 3 + client.Width() - 6, 29 + client.Height() - 32}, true);
+    player->ShowWindow(SW_SHOW);
+  } else {
+    player.reset();
   }
   movieParameters = parameters.substr(0, game::kMovieParametersCapacity);
-  if (!player_) return;  // no player could be made: nothing to configure
-  player_->SetMenu(false);
-  player_->SetAllowFullScreen(u"true");
-  player_->SetAllowScriptAccess(u"always");
-  player_->SetWMode(u"direct");
-  player_->SetBackgroundColor(0);
+  if (!player) return;  // no player could be made: nothing to configure
+  player->put_Menu(false);
+  player->put_AllowFullScreen(u"true");
+  player->put_AllowScriptAccess(u"always");
+  player->put_WMode(u"direct");
+  player->put_BackgroundColor(0);
   const std::u16string& s = movieParameters;
   if (const auto address = game::LoaderMovieAddress(s)) {
-    player_->SetFlashVars(s);
-    player_->SetBaseAddress(movieBase);
-    player_->LoadMovie(0, *address);
+    player->put_FlashVars(s);
+    player->put_Base(movieBase);
+    player->LoadMovie(0, *address);
   }
-  player_->Play();
+  player->Play();
 }
 
 void veloraGame::OnReadyStateChange(int controlId, std::int32_t) {

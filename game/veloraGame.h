@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 
+#include "game/CShockwaveflash1.h"
 #include "game/MovieCalls.h"
 #include "game/TitleBar.h"
 #include "platform/Platform.h"
@@ -19,7 +20,9 @@ class GameOwner {
  public:
   virtual ~GameOwner() = default;
   virtual const std::u16string& playAddress() const = 0;
-  virtual platform::BrowserControl* browser() const = 0;
+  // The login dialog's browser, which a refresh sends back to the play
+  // address; null before it exists.
+  virtual platform::BrowserControl* loginBrowser() const = 0;
 };
 
 }  // namespace game
@@ -78,7 +81,8 @@ class veloraGame final : public platform::WindowHandler, private game::MovieComm
   // addresses resolve against it.
   std::u16string movieBase;
 
-  platform::PlayerControl* player() const { return player_.get(); }
+  // The movie player of the current load, or null.
+  std::unique_ptr<CShockwaveflash1> player;
 
  private:
   platform::LRESULT OnInitDialog();
@@ -100,7 +104,6 @@ class veloraGame final : public platform::WindowHandler, private game::MovieComm
 
   platform::Platform& platform_;
   game::GameOwner& owner_;
-  std::unique_ptr<platform::PlayerControl> player_;
   // The close question is open: the movie's calls wait for its answer.
   bool closeQuestionOpen_ = false;
   std::deque<std::u16string> heldCalls_;

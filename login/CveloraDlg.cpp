@@ -33,7 +33,7 @@ CveloraDlg::CveloraDlg(Platform& platform, WindowHandler& parent, UpdateCheck up
       loginAddress_(loginAddress ? std::move(loginAddress) : LoginAddressSource([] { return login::BuildLoginAddress(); })) {}
 
 CveloraDlg::~CveloraDlg() {
-  browser_.reset();
+  browser.DestroyWindow();
   if (window()) window()->Destroy();
 }
 
@@ -100,10 +100,8 @@ std::u16string CveloraDlg::LoadingPageAddress() const {
 
 void CveloraDlg::ShowLoginPage() {
   Window& w = *window();
-  if (!browser_) {
-    browser_ = w.CreateBrowser(kBrowserId, kBrowserRect);
-    if (browser_) browser_->Navigate(LoadingPageAddress());
-  }
+  if (!browser.HasWindow() && browser.CreateControl(kBrowserRect, w, kBrowserId))
+    browser.Navigate(LoadingPageAddress());
   if (!w.IsVisible()) w.Show(SW_SHOW);
   if (Window* parent = parent_.window()) parent->Show(SW_SHOW);
 }
@@ -124,9 +122,8 @@ void CveloraDlg::CheckForUpdate() {
 }
 
 void CveloraDlg::ShowUpdateProgress(const std::u16string& text) {
-  if (!browser_) return;
   // The loading page's only text sits in its block of class "load".
-  if (auto document = browser_->GetDocument()) document->SetTextOfClass(u"load", text);
+  if (auto document = browser.get_Document()) document->SetTextOfClass(u"load", text);
 }
 
 void CveloraDlg::OnClose() {
@@ -142,17 +139,17 @@ bool CveloraDlg::PreTranslateMessage(const Msg& msg) {
 }
 
 bool CveloraDlg::BrowserPreTranslate(const Msg& msg) const {
-  return browser_ ? browser_->PreTranslateMessage(msg) : false;
+  return browser.PreTranslateMessage(msg);
 }
 
 void CveloraDlg::OnDocumentComplete(int controlId, const std::u16string& address) {
-  if (controlId != kBrowserId || !browser_ || restarting_) return;
+  if (controlId != kBrowserId || !browser.HasWindow() || restarting_) return;
   if (checkingForUpdate_) {
     heldCompletions_.push_back(address);
     return;
   }
   switch (login::ClassifyCompletedAddress(address)) {
-    case login::CompletedPage::LoadingPage: browser_->Navigate(loginAddress_()); return;
+    case login::CompletedPage::LoadingPage: browser.Navigate(loginAddress_()); return;
     case login::CompletedPage::Ordinary: return;
     case login::CompletedPage::HandOver: HandOver(address); return;
   }
@@ -161,9 +158,9 @@ void CveloraDlg::OnDocumentComplete(int controlId, const std::u16string& address
 void CveloraDlg::HandOver(const std::u16string& address) {
   // The page's leave question goes, and the soon hidden browser returns to
   // the login page.
-  if (auto document = browser_->GetDocument()) {
+  if (auto document = browser.get_Document()) {
     document->ClearBodyOnBeforeUnload();
-    browser_->Navigate(loginAddress_());
+    browser.Navigate(loginAddress_());
   }
   const std::u16string query(login::QueryOf(address));
   if (window()) window()->Show(SW_HIDE);

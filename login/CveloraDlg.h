@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "game/veloraGame.h"
+#include "login/CExplorer1.h"
 #include "platform/Platform.h"
 
 class CveloraDlg final : public platform::WindowHandler, public game::GameOwner {
@@ -52,13 +53,15 @@ class CveloraDlg final : public platform::WindowHandler, public game::GameOwner 
 
   // game::GameOwner
   const std::u16string& playAddress() const override { return playAddress_; }
-  platform::BrowserControl* browser() const override { return browser_.get(); }
+  platform::BrowserControl* loginBrowser() const override { return browser.control(); }
 
   platform::Platform& platform() const { return platform_; }
   bool firstPaint() const { return firstPaint_; }
   std::u16string LoadingPageAddress() const;
 
   veloraGame game;
+  // The web browser, control id 1000; its window is made at the first paint.
+  CExplorer1 browser;
 
  private:
   platform::LRESULT OnInitDialog();
@@ -74,7 +77,6 @@ class CveloraDlg final : public platform::WindowHandler, public game::GameOwner 
   platform::ColorRef keyColor_ = 0;
   bool firstPaint_ = false;
   std::u16string playAddress_;
-  std::unique_ptr<platform::BrowserControl> browser_;
   // Pages completed while the update check (and its message boxes) ran.
   bool checkingForUpdate_ = false;
   std::vector<std::u16string> heldCompletions_;

@@ -16,7 +16,7 @@ class Owner final : public platform::WindowHandler, public game::GameOwner {
     return window()->DefaultProc(m, w, l);
   }
   const std::u16string& playAddress() const override { return play; }
-  platform::BrowserControl* browser() const override { return nullptr; }
+  platform::BrowserControl* loginBrowser() const override { return nullptr; }
   std::u16string play = u"http://portal/play";
 };
 

@@ -28,7 +28,7 @@ class Owner final : public WindowHandler, public game::GameOwner {
  public:
   LRESULT WindowProc(UINT m, WPARAM w, LPARAM l) override { return window()->DefaultProc(m, w, l); }
   const std::u16string& playAddress() const override { return play; }
-  BrowserControl* browser() const override { return browserControl.get(); }
+  BrowserControl* loginBrowser() const override { return browserControl.get(); }
   std::u16string play;
   std::unique_ptr<BrowserControl> browserControl;
 };
@@ -252,7 +252,7 @@ TEST_F(GameWindowTest, CloseQuestionNoKeepsTheGameYesReturnsToLogin) {
   sim.messageBoxAnswers = {IDYES};
   game->window()->Send(WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(game->window(), nullptr);
-  EXPECT_EQ(game->player(), nullptr);
+  EXPECT_EQ(game->player, nullptr);
   EXPECT_FALSE(game->playerReady);
   EXPECT_TRUE(owner.window()->IsVisible());
   EXPECT_TRUE(skin.window()->IsVisible());
@@ -424,6 +424,42 @@ TEST_F(GameWindowTest, TitleTextIsCentredAtItsPointAndClipped) {
   EXPECT_EQ(dc.PixelAt(W - 135 + 3, 14), tray->PixelAt(3, 12));
   // The gap between the tray and the menu buttons keeps the bar's own pixels.
   EXPECT_EQ(dc.PixelAt(W - 110, 12), blank->PixelAt(W - 110, 12));
+}
+
+// The player wrapper without its control passes nothing on, answers no call
+// and takes no message for the player's, not even one addressed to nothing.
+TEST(CShockwaveflash1Test, WithoutAControlNothingIsPassedOnAndNoMessageIsThePlayers) {
+  SimPlatform sim;
+  Plain host;
+  ASSERT_TRUE(sim.CreateDialogWindow(WindowSpec{131}, host));
+  SimWindow& window = SimPlatform::Of(*host.window());
+  const Msg untargeted{nullptr, host.window(), WM_RBUTTONDOWN, 0, 0};
+
+  CShockwaveflash1 player;
+  player.put_Menu(false);
+  player.put_FlashVars(u"a=1");
+  player.LoadMovie(0, u"a.swf");
+  player.Play();
+  player.MoveWindow({3, 29, 803, 629}, true);
+  player.ShowWindow(SW_SHOW);
+  player.SetFocus();
+  player.Stop();
+  EXPECT_EQ(player.CallFunction(u"<invoke name=\"f\"/>"), std::nullopt);
+  EXPECT_FALSE(player.IsTargetOf(untargeted));
+  EXPECT_FALSE(player.PreTranslateMessage(untargeted));
+
+  ASSERT_TRUE(player.CreateControl({3, 29, 797, 597}, *host.window(), 1001));
+  ASSERT_EQ(window.players.size(), 1u);
+  SimPlayer& control = *window.players[0];
+  EXPECT_EQ(control.ControlId(), 1001);
+  EXPECT_FALSE(control.visible);  // made hidden; the game window shows it once placed
+  EXPECT_TRUE(control.calls.empty());
+  EXPECT_TRUE(player.IsTargetOf(Msg{static_cast<const PlayerControl*>(&control), host.window(), WM_RBUTTONDOWN, 0, 0}));
+  EXPECT_FALSE(player.IsTargetOf(untargeted));
+
+  player.DestroyWindow();
+  EXPECT_TRUE(window.players.empty());
+  EXPECT_FALSE(player.IsTargetOf(untargeted));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/bgDialog.h"
+#include "login/CExplorer1.h"
 #include "login/CveloraDlg.h"
 #include "login/HandOver.h"
 #include "platform/sim/SimPlatform.h"
@@ -260,6 +261,43 @@ TEST(HandOverAddresses, HostileAddressesAreHandledWithoutSurprises) {
   EXPECT_EQ(login::QueryOf(u"a?b?c"), u"b?c");
   EXPECT_EQ(login::QueryOf(u"?"), u"");
   EXPECT_EQ(login::PlayAddress(u"h:1", u"%E4%B8%AD"), u"http://h:1/game/play/108/%E4%B8%AD?ismicroclient=yes");
+}
+
+// The browser wrapper before, between and after its controls: nothing reaches
+// a control that is not there, and a new control replaces the old one.
+TEST(CExplorer1Test, OperationsWithoutAWindowAreHarmlessAndANewControlReplacesTheOld) {
+  SimPlatform sim;
+  Owner owner(sim);
+  ASSERT_TRUE(sim.CreateDialogWindow(WindowSpec{103}, owner));
+  SimWindow& window = SimPlatform::Of(*owner.window());
+  const Msg enter{nullptr, owner.window(), WM_KEYDOWN, VK_RETURN, 0};
+
+  CExplorer1 browser;
+  browser.Navigate(u"http://a.test/");
+  EXPECT_EQ(browser.get_Document(), nullptr);
+  EXPECT_FALSE(browser.PreTranslateMessage(enter));
+  EXPECT_FALSE(browser.HasWindow());
+
+  ASSERT_TRUE(browser.CreateControl({45, 30, 655, 366}, *owner.window(), 1000));
+  ASSERT_EQ(window.browsers.size(), 1u);
+  SimBrowser& first = *window.browsers[0];
+  EXPECT_EQ(first.ControlId(), 1000);
+  EXPECT_EQ(first.rect, (Rect{45, 30, 655, 366}));
+  EXPECT_EQ(browser.get_Document(), nullptr);  // no page yet
+  browser.Navigate(u"http://a.test/");
+  EXPECT_EQ(first.navigations, std::vector<std::u16string>{u"http://a.test/"});
+  first.LoadDocument();
+  EXPECT_NE(browser.get_Document(), nullptr);
+
+  ASSERT_TRUE(browser.CreateControl({0, 0, 10, 10}, *owner.window(), 1001));
+  ASSERT_EQ(window.browsers.size(), 1u);
+  EXPECT_EQ(window.browsers[0]->ControlId(), 1001);
+  EXPECT_EQ(browser.get_Document(), nullptr);
+
+  browser.DestroyWindow();
+  EXPECT_TRUE(window.browsers.empty());
+  browser.Navigate(u"http://b.test/");
+  EXPECT_EQ(browser.get_Document(), nullptr);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ folder, and its own check deletes "zarek_.exe".
 Refusal case: no message box, the old program keeps running and goes on to the
 login page, and the folder holds only the old "zarek".
 
-Usage: update_test.py --zarek BUILD/zarek.exe [--port 8310]
+Usage: test_update.py --zarek BUILD/zarek.exe [--port 8310]
 Exit status 0 passed, 1 failed, 77 skipped (Xvfb, xdotool or openbox missing).
 """
 
@@ -49,7 +49,6 @@ DESCRIPTION = "/derodoz/hollinzarek/zarekupdate.ini"
 SERVED_EXE = "/derodoz/hollinzarek/1002/zarek.exe"
 LOGIN_PAGE = "/lander/zarek"
 LOGIN_OFFSET = (362, 154)   # the login dialog's place on the skin
-DISPLAYS = range(70, 80)    # this test's own displays, apart from the other e2e tests
 START_TIMEOUT = 90          # a loaded machine starts WebKit slowly
 PORTAL_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi login</title></head>\n"
                b"<body><h1>Please sign in to use the network</h1>"
@@ -159,33 +158,14 @@ class UpdateDesktop(harness.Desktop):
     """The shared desktop on this test's displays, with a demo site that is
     started per case with the update options."""
 
+    DISPLAYS = range(70, 80)  # this test's own displays, apart from the other e2e tests
+
     def __init__(self, zarek, port):
-        super().__init__("update_test", zarek, None, port)
+        super().__init__("test_update", zarek, None, port)
         self.demo = None
         self.demo_log = os.path.join(self.home, "demo.log")
         self.adopted = []   # processes started by the client itself
         self.folders = []   # folders the clients run from
-
-    def _start_x(self):
-        for n in DISPLAYS:
-            if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
-                continue
-            proc = self._spawn("Xvfb", ["Xvfb", ":%d" % n, "-screen", "0",
-                                        "%dx%dx24" % (harness.SCREEN_W, harness.SCREEN_H),
-                                        "-nolisten", "tcp", "-br", "-noreset"],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            end = time.monotonic() + 10
-            while time.monotonic() < end and proc.poll() is None:
-                if os.path.exists("/tmp/.X11-unix/X%d" % n):
-                    self.display = ":%d" % n
-                    if self.run(["xwininfo", "-root"], check=False) != "":
-                        log("X server on", self.display)
-                        return
-                    self.display = None
-                time.sleep(0.05)
-            self._stop(proc)
-            self.procs.remove(("Xvfb", proc))
-        raise Failure("no free X display among :%d-:%d" % (DISPLAYS[0], DISPLAYS[-1]))
 
     def _start_demo(self):
         pass  # each case starts its own site
