@@ -130,6 +130,7 @@ TEST_F(ProcessTest, ExecutablePathIgnoresTheCurrentDirectory) {
   EXPECT_TRUE(found.is_absolute());
   EXPECT_EQ(found.filename(), fs::path(program_invocation_name).filename());
   EXPECT_TRUE(fs::equivalent(found, "/proc/self/exe"));
+  EXPECT_EQ(base::ExecutableFolder(), found.parent_path());
 }
 
 TEST(TickCount, IsTimeSinceBoot) {
