@@ -75,7 +75,7 @@ bool StartProgram(const fs::path& program, const std::vector<std::string>& argum
   if (!settings.ready) return false;
   // A session of its own: the restarted client must not end with this one,
   // nor with the terminal or the process group it was started from.
-  short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  const short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
   sigset_t none;
   sigset_t all;
   sigemptyset(&none);
