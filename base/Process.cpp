@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -31,6 +33,16 @@ fs::path ExecutablePath() {
   // "<path> (deleted)": there is no file of its own any more.
   if (error || !executable.is_absolute() || !fs::is_regular_file(executable, error)) return {};
   return executable;
+}
+
+fs::path ExecutableFolder() {
+  std::error_code error;
+  std::string executable = fs::read_symlink("/proc/self/exe", error).string();
+  constexpr std::string_view kDeleted = " (deleted)";
+  if (executable.ends_with(kDeleted)) executable.resize(executable.size() - kDeleted.size());
+  const fs::path path(executable);
+  if (error || !path.is_absolute()) return {};
+  return path.parent_path();
 }
 
 namespace {
@@ -63,7 +75,7 @@ bool StartProgram(const fs::path& program, const std::vector<std::string>& argum
   if (!settings.ready) return false;
   // A session of its own: the restarted client must not end with this one,
   // nor with the terminal or the process group it was started from.
-  short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  const short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
   sigset_t none;
   sigset_t all;
   sigemptyset(&none);

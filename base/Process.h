@@ -17,6 +17,11 @@ std::uint32_t TickCount();
 // replaced under the running program.
 std::filesystem::path ExecutablePath();
 
+// The folder the running executable was started from, also when its file
+// has been removed or replaced since (a package upgrade while it runs):
+// the files installed beside it are looked for there. Empty when unknown.
+std::filesystem::path ExecutableFolder();
+
 // Starts program with the given arguments (argv[1] onwards) and this
 // program's environment, without waiting for it. The new program runs in a
 // session of its own, so it outlives this one and its terminal; it inherits

@@ -1,5 +1,7 @@
 #include "base/Text.h"
 
+#include <utility>
+
 namespace base {
 namespace {
 
@@ -85,6 +87,15 @@ bool Encode(std::u16string_view text, std::string& out, bool strict) {
   return true;
 }
 
+// The strict forms: the result only when the whole conversion succeeded.
+template <typename In, typename Out>
+bool Strictly(bool (*convert)(In, Out&, bool), In in, Out& result) {
+  Out out;
+  if (!convert(in, out, true)) return false;
+  result = std::move(out);
+  return true;
+}
+
 }  // namespace
 
 std::u16string FromUtf8(std::string_view text) {
@@ -93,24 +104,14 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
-bool DecodeUtf8(std::string_view bytes, std::u16string& text) {
-  std::u16string out;
-  if (!Decode(bytes, out, true)) return false;
-  text = std::move(out);
-  return true;
-}
-
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
   Encode(text, out, false);
   return out;
 }
 
-bool EncodeUtf8(std::u16string_view text, std::string& bytes) {
-  std::string out;
-  if (!Encode(text, out, true)) return false;
-  bytes = std::move(out);
-  return true;
-}
+bool DecodeUtf8(std::string_view bytes, std::u16string& text) { return Strictly(Decode, bytes, text); }
+
+bool EncodeUtf8(std::u16string_view text, std::string& bytes) { return Strictly(Encode, text, bytes); }
 
 }  // namespace base

@@ -1,18 +1,14 @@
 #include "login/RegistryStore.h"
 
 #include "base/SafeFile.h"
-#include "base/Text.h"
 
 #include <fcntl.h>
-#include <locale.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <wctype.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <utility>
@@ -24,334 +20,12 @@ namespace {
 constexpr off_t kLargestStore = 16 * 1024 * 1024;
 constexpr char kFileName[] = "registry.ini";
 
-// ---------------------------------------------------------------------------
-// Names compare the way the registry compares them: each UTF-16 unit upper-
-// cased on its own. The C.UTF-8 locale object gives the full Unicode mapping
-// without touching the process's global locale.
-
-char16_t UpperCase(char16_t c) {
-    if (c < 0x80) return (c >= u'a' && c <= u'z') ? char16_t(c - 0x20) : c;
-    if (c >= 0xD800 && c <= 0xDFFF) return c;
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-    if (unicode == locale_t(0)) return c;
-    const wint_t upper = towupper_l(wint_t(c), unicode);
-    return upper <= 0xFFFF ? char16_t(upper) : c;
-}
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperCase(a[i]) != UpperCase(b[i])) return false;
-    return true;
-}
-
-// True when `key` is `ancestor` itself or lies beneath it.
-bool IsWithin(std::u16string_view key, std::u16string_view ancestor) {
-    if (key.size() < ancestor.size()) return false;
-    if (!SameName(key.substr(0, ancestor.size()), ancestor)) return false;
-    return key.size() == ancestor.size() || key[ancestor.size()] == u'\\';
-}
-
-// Control characters (other than tab) cannot stand in a line of the store.
-bool HasLineBreakingControls(std::u16string_view text) {
-    for (char16_t c : text)
-        if ((c < 0x20 && c != u'\t') || c == 0x7F) return true;
-    return false;
-}
-
-// A key path: one or more non-empty names joined by backslashes.
-bool IsValidKeyPath(std::u16string_view path) {
-    if (path.empty() || path.front() == u'\\' || path.back() == u'\\') return false;
-    if (path.find(u"\\\\") != std::u16string_view::npos) return false;
-    std::string unused;
-    return !HasLineBreakingControls(path) && base::EncodeUtf8(path, unused);
-}
-
-// ---------------------------------------------------------------------------
-// The document: the file's lines exactly as read (each with its own line
-// ending), plus what they mean. Edits replace or insert single lines, so
-// everything a person wrote elsewhere in the file survives byte for byte.
-
-struct ValueLine {
-    std::u16string name;
-    RegistryValue value;
-    std::size_t line = 0;
-};
-
-struct Section {
-    std::u16string path;
-    std::size_t headerLine = 0;
-    std::size_t lastLine = 0;  // the header or its last value line
-    std::vector<ValueLine> values;
-};
-
-struct Document {
-    std::vector<std::string> lines;  // with line endings; the last may lack one
-    std::vector<Section> sections;
-    std::string lineEnding = "\n";
-
-    const Section* FindSection(std::u16string_view path) const {
-        for (const Section& section : sections)
-            if (SameName(section.path, path)) return &section;
-        return nullptr;
-    }
-
-    bool HasKey(std::u16string_view path) const {
-        for (const Section& section : sections)
-            if (IsWithin(section.path, path)) return true;
-        return false;
-    }
-
-    std::string Text() const {
-        std::string text;
-        for (const std::string& line : lines) text += line;
-        return text;
-    }
-
-    void InsertLine(std::size_t at, std::string content) {
-        if (at > 0 && !lines[at - 1].ends_with('\n')) lines[at - 1] += lineEnding;
-        lines.insert(lines.begin() + std::ptrdiff_t(at), content + lineEnding);
-    }
-
-    void ReplaceLine(std::size_t at, std::string content) {
-        std::string& line = lines[at];
-        const std::size_t end = line.find_first_of("\r\n");
-        line = content + (end == std::string::npos ? std::string() : line.substr(end));
-    }
-};
-
-// --- Reading -----------------------------------------------------------------
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool ConsumeWord(std::string_view& s, std::string_view word) {
-    if (s.size() < word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        char c = s[i];
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        if (c != word[i]) return false;
-    }
-    s.remove_prefix(word.size());
-    return true;
-}
-
-// "..." with \\ and \" as the only escapes; consumes the closing quote.
-bool ParseQuoted(std::string_view& s, std::u16string& text) {
-    if (s.empty() || s.front() != '"') return false;
-    std::string bytes;
-    std::size_t i = 1;
-    for (;; ++i) {
-        if (i >= s.size()) return false;
-        const char c = s[i];
-        if (c == '"') break;
-        if (c == '\\') {
-            if (i + 1 >= s.size() || (s[i + 1] != '\\' && s[i + 1] != '"')) return false;
-            bytes.push_back(s[++i]);
-        } else {
-            bytes.push_back(c);
-        }
-    }
-    s.remove_prefix(i + 1);
-    return base::DecodeUtf8(bytes, text) && !HasLineBreakingControls(text);
-}
-
-// Hex number of one to eight digits.
-bool ParseHexNumber(std::string_view& s, std::uint32_t& number) {
-    std::size_t digits = 0;
-    number = 0;
-    while (digits < s.size() && HexDigit(s[digits]) >= 0) {
-        if (++digits > 8) return false;
-        number = (number << 4) | std::uint32_t(HexDigit(s[digits - 1]));
-    }
-    s.remove_prefix(digits);
-    return digits > 0;
-}
-
-// Comma-separated bytes of two hex digits; may be empty.
-bool ParseByteList(std::string_view s, std::vector<std::uint8_t>& bytes) {
-    s = Trim(s);
-    if (s.empty()) return true;
-    for (;;) {
-        s = Trim(s);
-        if (s.size() < 2 || HexDigit(s[0]) < 0 || HexDigit(s[1]) < 0) return false;
-        bytes.push_back(std::uint8_t(HexDigit(s[0]) * 16 + HexDigit(s[1])));
-        s = Trim(s.substr(2));
-        if (s.empty()) return true;
-        if (s.front() != ',') return false;
-        s.remove_prefix(1);
-    }
-}
-
-void AppendUtf16(const std::u16string& text, std::vector<std::uint8_t>& bytes) {
-    for (char16_t c : text) {
-        bytes.push_back(std::uint8_t(c & 0xFF));
-        bytes.push_back(std::uint8_t(c >> 8));
-    }
-}
-
-bool ParseData(std::string_view s, RegistryValue& value) {
-    value.data.clear();
-    std::u16string text;
-    const bool expandable = ConsumeWord(s, "expand:");
-    if (expandable || s.starts_with('"')) {
-        value.type = expandable ? REG_EXPAND_SZ : REG_SZ;
-        if (!ParseQuoted(s, text) || !s.empty()) return false;
-        text.push_back(u'\0');
-        AppendUtf16(text, value.data);
-        return true;
-    }
-    if (ConsumeWord(s, "dword:")) {
-        std::uint32_t number = 0;
-        if (!ParseHexNumber(s, number) || !s.empty()) return false;
-        value.type = REG_DWORD;
-        for (int shift = 0; shift < 32; shift += 8) value.data.push_back(std::uint8_t(number >> shift));
-        return true;
-    }
-    if (ConsumeWord(s, "hex:")) {
-        value.type = REG_BINARY;
-        return ParseByteList(s, value.data);
-    }
-    if (ConsumeWord(s, "hex(")) {
-        if (!ParseHexNumber(s, value.type) || !ConsumeWord(s, "):")) return false;
-        return ParseByteList(s, value.data);
-    }
-    return false;
-}
-
-bool ParseValueLine(std::string_view s, ValueLine& entry) {
-    if (s.front() == '@') {
-        entry.name.clear();
-        s.remove_prefix(1);
-    } else if (!ParseQuoted(s, entry.name)) {
-        return false;
-    }
-    s = Trim(s);
-    if (s.empty() || s.front() != '=') return false;
-    entry.value.type = REG_NONE;
-    return ParseData(Trim(s.substr(1)), entry.value);
-}
-
-std::optional<Document> ParseDocument(std::string_view text) {
-    Document doc;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        end = end == std::string_view::npos ? text.size() : end + 1;
-        doc.lines.emplace_back(text.substr(start, end - start));
-        start = end;
-    }
-    if (!doc.lines.empty() && doc.lines.front().find("\r\n") != std::string::npos) doc.lineEnding = "\r\n";
-
-    for (std::size_t index = 0; index < doc.lines.size(); ++index) {
-        std::string_view line = doc.lines[index];
-        if (index == 0 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
-        if (line.ends_with('\n')) line.remove_suffix(1);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        line = Trim(line);
-        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
-
-        if (line.front() == '[') {
-            Section section;
-            if (line.back() != ']' || line.size() < 3) return std::nullopt;
-            if (!base::DecodeUtf8(line.substr(1, line.size() - 2), section.path)) return std::nullopt;
-            if (!IsValidKeyPath(section.path) || doc.FindSection(section.path)) return std::nullopt;
-            section.headerLine = section.lastLine = index;
-            doc.sections.push_back(std::move(section));
-            continue;
-        }
-        if ((line.front() != '"' && line.front() != '@') || doc.sections.empty()) return std::nullopt;
-        ValueLine entry;
-        if (!ParseValueLine(line, entry)) return std::nullopt;
-        Section& section = doc.sections.back();
-        for (const ValueLine& other : section.values)
-            if (SameName(other.name, entry.name)) return std::nullopt;
-        entry.line = section.lastLine = index;
-        section.values.push_back(std::move(entry));
-    }
-    return doc;
-}
-
-// --- Writing -----------------------------------------------------------------
-
-std::string Quote(const std::string& utf8) {
-    std::string quoted = "\"";
-    for (char c : utf8) {
-        if (c == '"' || c == '\\') quoted.push_back('\\');
-        quoted.push_back(c);
-    }
-    return quoted + '"';
-}
-
-// The text of a string value when it can be written as "...": even length,
-// one terminating NUL and no other, well-formed UTF-16, no line breaks.
-std::optional<std::string> PlainText(const std::vector<std::uint8_t>& data) {
-    if (data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
-    std::u16string text;
-    for (std::size_t i = 0; i < data.size(); i += 2) text.push_back(char16_t(data[i] | (data[i + 1] << 8)));
-    if (text.back() != u'\0') return std::nullopt;
-    text.pop_back();
-    if (text.find(u'\0') != std::u16string::npos || HasLineBreakingControls(text)) return std::nullopt;
-    std::string utf8;
-    if (!base::EncodeUtf8(text, utf8)) return std::nullopt;
-    return utf8;
-}
-
-std::string ByteList(const std::vector<std::uint8_t>& data) {
-    std::string list;
-    char hex[4];
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        std::snprintf(hex, sizeof hex, "%02x", data[i]);
-        if (i > 0) list.push_back(',');
-        list += hex;
-    }
-    return list;
-}
-
-std::string FormatData(std::uint32_t type, const std::vector<std::uint8_t>& data) {
-    char prefix[24];
-    if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        if (auto text = PlainText(data)) return (type == REG_EXPAND_SZ ? "expand:" : "") + Quote(*text);
-    }
-    if (type == REG_DWORD && data.size() == 4) {
-        const std::uint32_t number = data[0] | (data[1] << 8) | (data[2] << 16) | (std::uint32_t(data[3]) << 24);
-        std::snprintf(prefix, sizeof prefix, "dword:%08x", number);
-        return prefix;
-    }
-    if (type == REG_BINARY) return "hex:" + ByteList(data);
-    std::snprintf(prefix, sizeof prefix, "hex(%x):", type);
-    return prefix + ByteList(data);
-}
-
-std::optional<std::string> FormatValueLine(std::u16string_view name, std::uint32_t type,
-                                           const std::vector<std::uint8_t>& data) {
-    std::string utf8Name;
-    if (HasLineBreakingControls(name) || !base::EncodeUtf8(name, utf8Name)) return std::nullopt;
-    return (name.empty() ? std::string("@") : Quote(utf8Name)) + "=" + FormatData(type, data);
-}
-
-constexpr char kNewStoreHeader[] =
-    "; Tessary registry: the current user's keys (HKEY_CURRENT_USER).\n"
-    "; [Key\\Path] starts a key; \"Name\"=\"text\", expand:\"text\", dword:0000002a,\n"
-    "; hex:01,02 (binary) or hex(N):.. (raw bytes of value type N) set its values.\n";
-
 // --- Files ---------------------------------------------------------------------
 
 enum class LoadStatus { Loaded, Missing, Unusable };
 
 struct LoadedStore {
-    Document doc;
+    RegistryDocument doc;
     mode_t mode = 0600;
 };
 
@@ -385,7 +59,7 @@ LoadStatus LoadStore(const std::filesystem::path& file, LoadedStore& store) {
         text.append(buffer, std::size_t(got));
         if (text.size() > std::size_t(kLargestStore)) return LoadStatus::Unusable;
     }
-    auto doc = ParseDocument(text);
+    auto doc = ParseRegistryDocument(text);
     if (!doc) return LoadStatus::Unusable;
     store.doc = std::move(*doc);
     store.mode = info.st_mode & 07777;
@@ -452,24 +126,6 @@ RegistryResult EditStore(const std::filesystem::path& file, Edit&& edit) {
     return base::ReplaceFile(file, store.doc.Text(), store.mode) ? RegistryResult::Success : RegistryResult::WriteFailed;
 }
 
-// Adds "[path]" at the end of the file, after a blank line.
-void AppendSection(Document& doc, bool isNewFile, std::u16string_view path) {
-    std::string utf8;
-    base::EncodeUtf8(path, utf8);
-    if (isNewFile) {
-        doc.lines.clear();
-        std::string_view header = kNewStoreHeader;
-        for (std::size_t start = 0; start < header.size();) {
-            const std::size_t end = header.find('\n', start) + 1;
-            doc.lines.emplace_back(header.substr(start, end - start));
-            start = end;
-        }
-    }
-    const bool lastIsBlank = doc.lines.empty() || Trim(doc.lines.back()).find_first_not_of("\r\n") == std::string::npos;
-    if (!lastIsBlank) doc.InsertLine(doc.lines.size(), "");
-    doc.InsertLine(doc.lines.size(), "[" + utf8 + "]");
-}
-
 constexpr std::uint32_t kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 }  // namespace
@@ -520,9 +176,9 @@ RegistryResult RegistryStore::CreateKey(RegistryRoot root, std::u16string_view s
         return opened;
     }
     bool created = false;
-    const RegistryResult result = EditStore(file_, [&](Document& doc, bool isNew, bool& changed) {
+    const RegistryResult result = EditStore(file_, [&](RegistryDocument& doc, bool isNew, bool& changed) {
         if (!doc.HasKey(subKey)) {  // another writer may have made it meanwhile
-            AppendSection(doc, isNew, subKey);
+            doc.AppendSection(isNew, subKey);
             changed = created = true;
         }
         return RegistryResult::Success;
@@ -543,9 +199,9 @@ RegistryResult RegistryStore::QueryValue(const RegistryKey& key, std::u16string_
     const LoadStatus status = LoadStore(file_, store);
     if (status == LoadStatus::Unusable) return RegistryResult::StoreUnusable;
     if (status == LoadStatus::Missing) return RegistryResult::NotFound;
-    if (const Section* section = store.doc.FindSection(key.path_)) {
-        for (const ValueLine& entry : section->values) {
-            if (SameName(entry.name, valueName)) {
+    if (const RegistrySection* section = store.doc.FindSection(key.path_)) {
+        for (const RegistryValueLine& entry : section->values) {
+            if (SameRegistryName(entry.name, valueName)) {
                 value = entry.value;
                 return RegistryResult::Success;
             }
@@ -560,16 +216,16 @@ RegistryResult RegistryStore::SetValue(const RegistryKey& key, std::u16string_vi
     if (!(key.access_ & KEY_SET_VALUE)) return RegistryResult::AccessDenied;
     const auto line = FormatValueLine(valueName, type, data);
     if (!line) return RegistryResult::InvalidName;
-    return EditStore(file_, [&](Document& doc, bool isNew, bool& changed) {
+    return EditStore(file_, [&](RegistryDocument& doc, bool isNew, bool& changed) {
         if (!doc.HasKey(key.path_)) return RegistryResult::NotFound;  // removed since it was opened
-        const Section* section = doc.FindSection(key.path_);
+        const RegistrySection* section = doc.FindSection(key.path_);
         if (!section) {  // the key exists only as the parent of others
-            AppendSection(doc, isNew, key.path_);
+            doc.AppendSection(isNew, key.path_);
             doc.InsertLine(doc.lines.size(), *line);
         } else {
-            const ValueLine* existing = nullptr;
-            for (const ValueLine& entry : section->values)
-                if (SameName(entry.name, valueName)) existing = &entry;
+            const RegistryValueLine* existing = nullptr;
+            for (const RegistryValueLine& entry : section->values)
+                if (SameRegistryName(entry.name, valueName)) existing = &entry;
             if (existing) doc.ReplaceLine(existing->line, *line);
             else doc.InsertLine(section->lastLine + 1, *line);
         }

@@ -1,13 +1,16 @@
 #pragma once
-// The current user's registry: keys under HKEY_CURRENT_USER with typed values,
-// kept in one hand-editable text file ($XDG_CONFIG_HOME/tessary/registry.ini).
-// The file format is described in README.md ("Registry store").
+// The current user's registry: keys and typed values in one hand-editable file, safely shared.
+//
+// The store is $XDG_CONFIG_HOME/tessary/registry.ini; its format (README.md,
+// "Registry store") is read and written by login/RegistryFormat.h.
 //
 // Every operation reads the file afresh, so edits made by the user or another
 // program are seen at once. Writes go to a temporary file that replaces the
 // store in one rename, keeping every other line of it as it was. A store that
 // is corrupt, unreadable, not a regular file or owned by another user is never
 // used and never rewritten.
+
+#include "login/RegistryFormat.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -16,13 +19,6 @@
 #include <vector>
 
 namespace login {
-
-// Value types, numbered as the registry numbers them.
-inline constexpr std::uint32_t REG_NONE = 0;
-inline constexpr std::uint32_t REG_SZ = 1;
-inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
-inline constexpr std::uint32_t REG_BINARY = 3;
-inline constexpr std::uint32_t REG_DWORD = 4;
 
 // Access rights of a key handle, with the registry's values.
 inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x0001;
@@ -60,11 +56,6 @@ private:
     bool open_ = false;
     std::u16string path_;
     std::uint32_t access_ = 0;
-};
-
-struct RegistryValue {
-    std::uint32_t type = REG_NONE;
-    std::vector<std::uint8_t> data;  // raw bytes; strings are UTF-16LE
 };
 
 enum class KeyDisposition { CreatedNewKey, OpenedExistingKey };

@@ -15,33 +15,21 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/Process.h"
+#include "base/tests/FolderTest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using base::testing::ReadAll;
 
-class ProcessTest : public ::testing::Test {
+class ProcessTest : public base::testing::FolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tessary-process-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-  }
-  void TearDown() override { fs::remove_all(folder); }
-
   // Waits for the started program to write its report (a guard against a
   // program that never ran, not a measure of time).
   bool WaitFor(const fs::path& file) {
@@ -49,7 +37,6 @@ class ProcessTest : public ::testing::Test {
     return fs::exists(file);
   }
 
-  fs::path folder;
 };
 
 TEST_F(ProcessTest, StartsWithItsArgumentsInASessionOfItsOwnWithNothingInherited) {
@@ -130,6 +117,7 @@ TEST_F(ProcessTest, ExecutablePathIgnoresTheCurrentDirectory) {
   EXPECT_TRUE(found.is_absolute());
   EXPECT_EQ(found.filename(), fs::path(program_invocation_name).filename());
   EXPECT_TRUE(fs::equivalent(found, "/proc/self/exe"));
+  EXPECT_EQ(base::ExecutableFolder(), found.parent_path());
 }
 
 TEST(TickCount, IsTimeSinceBoot) {

@@ -11,32 +11,20 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/SafeFile.h"
+#include "base/tests/FolderTest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using base::testing::ReadAll;
 
-class SafeFileTest : public ::testing::Test {
+class SafeFileTest : public base::testing::FolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tessary-safefile-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-  }
-  void TearDown() override { fs::remove_all(folder); }
-
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
@@ -44,7 +32,6 @@ class SafeFileTest : public ::testing::Test {
     return names;
   }
 
-  fs::path folder;
 };
 
 TEST_F(SafeFileTest, ReplacesWithTheContentsAndModeGiven) {

@@ -131,6 +131,14 @@ TEST_F(RegistryStoreTest, CreateKeyKeepsEveryByteAPersonWrote) {
     EXPECT_EQ(ReadFile(), before + "\r\n\r\n[Software\\HollinTessary]\r\n");
     EXPECT_EQ(Query(u"Other\\Key", u"a").data, Utf16(u"x"));
     EXPECT_EQ(Query(u"last", u"B").data, (Bytes{1, 0, 0, 0}));
+
+    // A CRLF file whose last line ends in a lone CR: that CR gets its LF, not
+    // a second CR, or the store could not read its own file again.
+    WriteFile("[Last]\r\n\"B\"=dword:1\r");
+    ASSERT_EQ(Store().CreateKey(RegistryRoot::CurrentUser, u"Software\\HollinTessary", KEY_READ, key),
+              RegistryResult::Success);
+    EXPECT_EQ(ReadFile(), "[Last]\r\n\"B\"=dword:1\r\n\r\n[Software\\HollinTessary]\r\n");
+    EXPECT_EQ(Query(u"last", u"B").data, (Bytes{1, 0, 0, 0}));
 }
 
 TEST_F(RegistryStoreTest, KeyNamesCompareWithoutCaseAndParentsExist) {

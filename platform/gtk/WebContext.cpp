@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <span>
 #include <string>
-#include <system_error>
 
+#include "base/Process.h"
 #include "res/Resources.h"
 
 namespace platform::gtk {
@@ -28,9 +28,8 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 // installed as "zarek" or "tessary" it is still found.
 const std::string& ExecutableName() {
   static const std::string name = [] {
-    std::error_code error;
-    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string("zarek.exe") : path.stem().string() + ".exe";
+    const std::filesystem::path path = base::ExecutablePath();
+    return path.empty() ? std::string("zarek.exe") : path.stem().string() + ".exe";
   }();
   return name;
 }

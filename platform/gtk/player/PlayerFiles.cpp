@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "base/Process.h"
+
 namespace platform::gtk {
 
 namespace {
@@ -24,10 +26,9 @@ void CountPlayerModuleServed() { ++modulesServed; }
 
 std::filesystem::path PlayerFilesFolder() {
   if (!GivenFolder().empty()) return GivenFolder();
-  std::error_code error;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  return exe.parent_path() / "ruffle";
+  const std::filesystem::path folder = base::ExecutableFolder();
+  if (folder.empty()) return {};
+  return folder / "ruffle";
 }
 
 void UsePlayerFilesFolder(const std::filesystem::path& folder) { GivenFolder() = folder; }
