@@ -19,11 +19,15 @@ export DISPLAY=$display
 
 for preset in default asan; do
   echo "=== $preset build"
-  cmake --preset "$preset"
+  # CI (.ci/run) builds with warnings as errors.
+  cmake --preset "$preset" ${TESSARY_WARNINGS_AS_ERRORS:+-DCMAKE_COMPILE_WARNING_AS_ERROR=ON}
   cmake --build --preset "$preset" -j "$jobs"
   echo "=== $preset tests"
   ctest --preset "$preset" -j "$jobs"
 done
+
+echo "=== style"
+tests/check_format.sh
 
 if [ "${TESSARY_SKIP_FUZZ:-0}" != 1 ]; then
   echo "=== fuzzing (bounded)"

@@ -1,8 +1,6 @@
 #include "login/Hosts.h"
 
-#if !defined(TESSARY_PORTAL_HOST) || !defined(TESSARY_GAMESITE_HOST) || !defined(TESSARY_FORUM_HOST)
-#error "the host names come from the build configuration"
-#endif
+#include "BuildSettings.h"
 
 namespace login {
 

@@ -1,4 +1,5 @@
 #pragma once
+// The login dialog's self-update check, run with the real update environment.
 
 class CveloraDlg;
 

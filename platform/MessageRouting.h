@@ -1,4 +1,7 @@
 #pragma once
+// How a run-loop message reaches the pre-translation of its window and the
+// windows that own it.
+
 #include "platform/Window.h"
 
 namespace platform {

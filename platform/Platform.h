@@ -41,14 +41,10 @@ class Platform {
   // A modal message box; returns IDOK, IDYES or IDNO.
   virtual int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
                          UINT type) = 0;
-  // Milliseconds since boot, wrapping at 32 bits.
-  virtual std::uint32_t TickCount() const = 0;
   // The debug channel of the movie call trace.
   virtual void DebugOutput(const std::u16string& text) = 0;
   // Clears the embedded browsers' disk and memory caches.
   virtual void ClearBrowserCache() = 0;
-  // Starts a program without waiting for it; false when it could not start.
-  virtual bool StartProgram(const std::filesystem::path& program) = 0;
   virtual std::filesystem::path ExecutablePath() const = 0;
 
   // Images of the program's own resources; null when missing or undecodable.

@@ -7,9 +7,7 @@
 #include <array>
 #include <string_view>
 
-#ifndef TESSARY_BUILT_IN_VERSION
-#error "TESSARY_BUILT_IN_VERSION must be defined: link tessary_res, which passes it on"
-#endif
+#include "BuildSettings.h"
 
 #define TESSARY_RES_TEXT2(x) #x
 #define TESSARY_RES_TEXT(x) TESSARY_RES_TEXT2(x)

@@ -6,13 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build/fuzz
-sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTESSARY_FUZZ=ON \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link $sanitizers" \
-  -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link $sanitizers" \
-  -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" >/dev/null
-cmake --build "$build" --target fuzzers -j "$(nproc)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
 status=0
 for fuzzer in "$build"/fuzzers/*; do
   [ -x "$fuzzer" ] || continue

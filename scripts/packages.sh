@@ -11,7 +11,7 @@ TESSARY_BUILD_PACKAGES=(
 TESSARY_TEST_PACKAGES=(
   xvfb xauth xdotool openbox trayer xcompmgr imagemagick x11-utils x11-xserver-utils
   mutter xwayland dbus-daemon python3-gi gir1.2-glib-2.0
-  clang libclang-rt-14-dev minisign
+  clang clang-format libclang-rt-14-dev minisign
   pulseaudio pulseaudio-utils
   dpkg-dev file desktop-file-utils appstream libglib2.0-bin libgtk-3-bin
 )

@@ -177,10 +177,6 @@ int maxIncompleteBytes(int codePage) {
   return 0;
 }
 
-bool isUnicodeForm(int codePage) {
-  return codePage == kCodePageUtf8 || codePage == kCodePageUtf16 || codePage == kCodePageUtf32;
-}
-
 }  // namespace codepages
 
 }  // namespace xml

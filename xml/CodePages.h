@@ -30,9 +30,6 @@ bool refusesLossFlag(int codePage);
 // less one). 0 for code pages of single-byte characters.
 int maxIncompleteBytes(int codePage);
 
-// Code pages with their own handling beside iconv (UTF-8, UTF-16, UTF-32).
-bool isUnicodeForm(int codePage);
-
 }  // namespace codepages
 
 }  // namespace xml

@@ -87,12 +87,6 @@ const ElementRecord& TagDocument::record(int32_t index) const { return elements_
 int32_t TagDocument::startTagLength(int32_t index) const { return elements_->startTagLength(index); }
 int32_t TagDocument::endTagLength(int32_t index) const { return elements_->endTagLength(index); }
 
-void TagDocument::attachFileStream(std::unique_ptr<FileModeStream> stream) {
-  fileStream_ = std::move(stream);
-}
-
-std::unique_ptr<FileModeStream> TagDocument::detachFileStream() { return std::move(fileStream_); }
-
 // ---------------------------------------------------------------- loading
 
 bool TagDocument::loadString(const char16_t* text) {

@@ -83,10 +83,8 @@ public:
   // given offset and length inside the current level. The reading operations honour it.
   void selectNode(int32_t kind, int32_t offset, int32_t length);
 
-  // The file layer: a stream that refills (read-file mode) or drains (write-file mode)
-  // the text. Attaching sets nothing else; the file layer sets the mode bit.
-  void attachFileStream(std::unique_ptr<FileModeStream> stream);
-  std::unique_ptr<FileModeStream> detachFileStream();
+  // The file layer's stream, which refills (read-file mode) or drains (write-file
+  // mode) the text; null outside the file modes.
   FileModeStream* fileStream() const { return fileStream_.get(); }
 
   // A document that writes no result log of its own: the scratch document through

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "BuildSettings.h"
 #include "app/bgDialog.h"
 #include "login/CveloraDlg.h"
 #include "platform/sim/SimPlatform.h"
@@ -80,7 +81,7 @@ TEST_F(SkinWindowTest, OverlapHoversBothButPressesAndOpensOnlyTheFirstInTableOrd
   EXPECT_EQ(State(kTopUp), ButtonState::Hover);
   Release(640, 150);
   ASSERT_EQ(sim.openedPages.size(), 1u);
-  EXPECT_EQ(sim.openedPages[0], u"http://" TESSARY_TEST_GAMESITE_HOST u"/");
+  EXPECT_EQ(sim.openedPages[0], u"http://" TESSARY_GAMESITE_HOST u"/");
   EXPECT_EQ(State(kOfficialSite), ButtonState::Hover);
 }
 
@@ -88,11 +89,11 @@ TEST_F(SkinWindowTest, EveryLinkButtonOpensItsAddress) {
   Create();
   // Each x lies in its button and in no button earlier in the table.
   const std::tuple<int, int, std::u16string> pages[] = {
-      {kOfficialSite, 700, u"http://" TESSARY_TEST_GAMESITE_HOST u"/"},
-      {kTopUp, 560, u"http://" TESSARY_TEST_PORTAL_HOST u"/pay?gid=108"},
-      {kForum, 850, u"http://" TESSARY_TEST_FORUM_HOST u"/forum.php?mod=forumdisplay&fid=464"},
-      {kService, 1000, u"http://" TESSARY_TEST_PORTAL_HOST u"/services"},
-      {kNews, 420, u"http://" TESSARY_TEST_GAMESITE_HOST u"/news/"},
+      {kOfficialSite, 700, u"http://" TESSARY_GAMESITE_HOST u"/"},
+      {kTopUp, 560, u"http://" TESSARY_PORTAL_HOST u"/pay?gid=108"},
+      {kForum, 850, u"http://" TESSARY_FORUM_HOST u"/forum.php?mod=forumdisplay&fid=464"},
+      {kService, 1000, u"http://" TESSARY_PORTAL_HOST u"/services"},
+      {kNews, 420, u"http://" TESSARY_GAMESITE_HOST u"/news/"},
   };
   for (const auto& [index, x, address] : pages) {
     sim.openedPages.clear();
@@ -112,7 +113,7 @@ TEST_F(SkinWindowTest, PressOnOneButtonReleaseOnAnotherOpensTheSecond) {
   EXPECT_EQ(State(kForum), ButtonState::Hover);
   Release(800, 150);
   ASSERT_EQ(sim.openedPages.size(), 1u);
-  EXPECT_EQ(sim.openedPages[0], u"http://" TESSARY_TEST_FORUM_HOST u"/forum.php?mod=forumdisplay&fid=464");
+  EXPECT_EQ(sim.openedPages[0], u"http://" TESSARY_FORUM_HOST u"/forum.php?mod=forumdisplay&fid=464");
 }
 
 TEST_F(SkinWindowTest, ReleaseOutsideLeavesThePressedStateUntilTheNextMoveOutsideIt) {

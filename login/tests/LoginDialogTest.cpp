@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "BuildSettings.h"
 #include "app/bgDialog.h"
 #include "login/CExplorer1.h"
 #include "login/CveloraDlg.h"
@@ -19,7 +20,7 @@ using platform::sim::SimWindow;
 namespace {
 
 const std::u16string kLogin = u"http://portal.test/lander/zarek?adkey=7";
-const std::u16string kPortal = u"http://" TESSARY_TEST_PORTAL_HOST;
+const std::u16string kPortal = u"http://" TESSARY_PORTAL_HOST;
 
 // A skin-window stand-in that owns a login dialog with recording hooks.
 class Owner final : public WindowHandler {

@@ -135,8 +135,6 @@ int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std
   return IDOK;
 }
 
-std::uint32_t GtkPlatform::TickCount() const { return base::TickCount(); }
-
 void GtkPlatform::DebugOutput(const std::u16string& text) {
   const std::string utf8 = base::ToUtf8(text);
   g_log_structured("tessary", G_LOG_LEVEL_DEBUG, "MESSAGE", "%s", utf8.c_str());
@@ -147,8 +145,6 @@ void GtkPlatform::ClearBrowserCache() {
   // Movies sit in the player's own cache; clearing the cache clears them too.
   ClearMoviePlayerCaches();
 }
-
-bool GtkPlatform::StartProgram(const std::filesystem::path& program) { return base::StartProgram(program); }
 
 std::filesystem::path GtkPlatform::ExecutablePath() const {
   std::filesystem::path path = base::ExecutablePath();

@@ -33,10 +33,8 @@ class GtkPlatform final : public PlatformBase {
   void OpenWebPage(const std::u16string& address) override;
   int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
                  UINT type) override;
-  std::uint32_t TickCount() const override;
   void DebugOutput(const std::u16string& text) override;
   void ClearBrowserCache() override;
-  bool StartProgram(const std::filesystem::path& program) override;
   std::filesystem::path ExecutablePath() const override;
 
   // Backend internals used by the windows.

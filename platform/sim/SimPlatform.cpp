@@ -85,11 +85,6 @@ int SimPlatform::MessageBox(Window* owner, const std::u16string& text, const std
   return type == MB_YESNO ? IDNO : IDOK;
 }
 
-bool SimPlatform::StartProgram(const std::filesystem::path& program) {
-  log.push_back("StartProgram " + program.string());
-  return startProgramSucceeds;
-}
-
 std::unique_ptr<Surface> SimPlatform::LoadPngResource(int number) const {
   return brokenResources.count(number) ? nullptr : Platform::LoadPngResource(number);
 }

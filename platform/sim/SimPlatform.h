@@ -97,10 +97,8 @@ class SimPlatform final : public PlatformBase {
   void OpenWebPage(const std::u16string& address) override;
   int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
                  UINT type) override;
-  std::uint32_t TickCount() const override { return tickCount; }
   void DebugOutput(const std::u16string& text) override { debugOutput.push_back(text); }
   void ClearBrowserCache() override { log.push_back("ClearBrowserCache"); }
-  bool StartProgram(const std::filesystem::path& program) override;
   std::filesystem::path ExecutablePath() const override { return executablePath; }
   std::unique_ptr<Surface> LoadPngResource(int number) const override;
   std::unique_ptr<Surface> LoadBitmapResource(int number) const override;
@@ -121,12 +119,10 @@ class SimPlatform final : public PlatformBase {
   // Test settings.
   Rect workArea{0, 0, 1920, 1040};
   Point cursorPos{0, 0};
-  std::uint32_t tickCount = 123456;
   std::filesystem::path executablePath = "/opt/tessary/zarek.exe";
   std::deque<int> messageBoxAnswers;  // answers in order; IDOK / IDNO when empty
   // Runs while a box is open, as the event loop does under a real one.
   std::function<void()> whileMessageBoxOpen;
-  bool startProgramSucceeds = true;
   // Image resources that load as if missing or undecodable.
   std::set<int> brokenResources;
 

@@ -1,22 +1,17 @@
 #!/usr/bin/env bash
 # Builds the reader's libFuzzer target with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer in its own build folder and runs it from the committed
+# UndefinedBehaviorSanitizer (the fuzz preset) and runs it from the committed
 # corpus for a bounded time (seconds, default 60). Exit status 1 when it finds a fault.
 #   xml/fuzz/run.sh [seconds] [--update-corpus]
 # --update-corpus merges what the run found, minimised, back into xml/fuzz/corpus.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
-build=build/xml-fuzz
+build=build/fuzz
 name=xml_tag_document_fuzzer
 corpus=xml/fuzz/corpus/$name
-sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTESSARY_FUZZ=ON \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link $sanitizers" \
-  -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link $sanitizers" \
-  -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" >/dev/null
-cmake --build "$build" --target "$name" -j 2
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target "$name" -j 2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r "$corpus"/. "$work"/
