@@ -14,11 +14,7 @@
 namespace update {
 namespace {
 
-using testing::LoopbackHttpServer;
-using testing::RecordingEnvironment;
-using testing::RefusingPort;
-using testing::Reply;
-using testing::TemporaryFolder;
+using namespace testing;  // the loopback server, the recording environment, folders
 using Files = std::map<std::string, std::string>;
 
 const std::string kDescriptionPath = "/derodoz/hollinzarek/zarekupdate.ini";

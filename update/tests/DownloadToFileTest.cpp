@@ -12,11 +12,7 @@
 namespace update {
 namespace {
 
-using testing::LoopbackHttpServer;
-using testing::RecordingEnvironment;
-using testing::RefusingPort;
-using testing::Reply;
-using testing::TemporaryFolder;
+using namespace testing;  // the loopback server, the recording environment, folders
 
 std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 

@@ -15,10 +15,7 @@ namespace update {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::LoopbackHttpServer;
-using testing::RecordingEnvironment;
-using testing::Reply;
-using testing::TemporaryFolder;
+using namespace testing;  // the loopback server, the recording environment, folders
 using Files = std::map<std::string, std::string>;
 
 const std::string kOldProgram = "the running zarek";

@@ -2,34 +2,15 @@
 
 #include <map>
 
+#include "base/Text.h"
+
 namespace xml {
 
 namespace {
 
 constexpr size_t kTargetBytes = 24u << 20;
 
-std::u16string toUtf16(const std::string& in) {
-  std::u16string out;
-  out.reserve(in.size());
-  for (size_t i = 0; i < in.size();) {
-    const unsigned char c = static_cast<unsigned char>(in[i]);
-    char32_t code = c;
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (extra > 0)
-      code = c & (0x3F >> extra);
-    ++i;
-    for (int k = 0; k < extra && i < in.size(); ++k, ++i)
-      code = (code << 6) | (static_cast<unsigned char>(in[i]) & 0x3F);
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(code));
-    }
-  }
-  return out;
-}
+std::u16string toUtf16(const std::string& in) { return base::FromUtf8(in); }
 
 // Many small elements side by side.
 BenchDocument flat() {

@@ -12,30 +12,15 @@
 #include "xml/TagDocument.h"
 #include "xml/TextEncoding.h"
 #include "xml/TextFileStream.h"
+#include "xml/tests/ScratchFolderTest.h"
 #include "xml/tests/WellFormedCorpus.h"
 
 namespace xml {
 
 namespace {
 
-class FileModeTest : public ::testing::Test {
+class FileModeTest : public testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tessary-files-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    const char* locale = std::getenv("LC_ALL");
-    savedLocale_ = locale ? std::optional<std::string>(locale) : std::nullopt;
-    setenv("LC_ALL", "C.UTF-8", 1);
-  }
-  void TearDown() override {
-    std::system(("rm -rf '" + folder_ + "'").c_str());
-    if (savedLocale_)
-      setenv("LC_ALL", savedLocale_->c_str(), 1);
-    else
-      unsetenv("LC_ALL");
-  }
-
   std::u16string path(const std::string& name) const {
     const std::string p = folder_ + "/" + name;
     return std::u16string(p.begin(), p.end());
@@ -49,8 +34,6 @@ class FileModeTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  std::string folder_;
-  std::optional<std::string> savedLocale_;
 };
 
 std::string encode(const char16_t* encoding, const std::u16string& text) {

@@ -13,30 +13,15 @@
 #include "xml/NodeScanner.h"
 #include "xml/TextEncoding.h"
 #include "xml/TextFileStream.h"
+#include "xml/tests/ScratchFolderTest.h"
 
 namespace xml {
 
 namespace {
 
 // A scratch folder of its own for every test.
-class TextFileStreamTest : public ::testing::Test {
+class TextFileStreamTest : public testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tessary-stream-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    const char* locale = std::getenv("LC_ALL");
-    savedLocale_ = locale ? std::optional<std::string>(locale) : std::nullopt;
-    setenv("LC_ALL", "C.UTF-8", 1);
-  }
-  void TearDown() override {
-    std::system(("rm -rf '" + folder_ + "'").c_str());
-    if (savedLocale_)
-      setenv("LC_ALL", savedLocale_->c_str(), 1);
-    else
-      unsetenv("LC_ALL");
-  }
-
   std::string file(const std::string& name, const std::string& bytes) {
     const std::string path = folder_ + "/" + name;
     std::ofstream(path, std::ios::binary) << bytes;
@@ -48,8 +33,6 @@ class TextFileStreamTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  std::string folder_;
-  std::optional<std::string> savedLocale_;
 };
 
 std::string utf16le(const std::u16string& text) {
