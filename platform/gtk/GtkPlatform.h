@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/gtk/PlayerWarmUp.h"
 
 namespace platform::gtk {
 
@@ -70,7 +71,7 @@ class GtkPlatform final : public Platform {
   };
   std::deque<Posted> posted_;
   guint postedSource_ = 0;
-  guint prewarmSource_ = 0;
+  PlayerWarmUp warmUp_;
   std::vector<GtkDialogWindow*> windows_;
   std::vector<std::unique_ptr<Window>> buried_;
   guint burySource_ = 0;
