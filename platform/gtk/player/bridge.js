@@ -267,12 +267,32 @@
       return null;
     }
   }
+  // The WebGL context of an old player's canvas keeps its drawing buffers
+  // (at the game's size, multisampled: tens of megabytes) until the page's
+  // garbage collector happens to take the canvas, often several reloads
+  // later. It is let go as soon as the player has left the page.
+  const nativeGetContext = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
+    const context = nativeGetContext.call(this, type, ...rest);
+    if (context && String(type).startsWith("webgl")) this.tessaryGl = context;
+    return context;
+  };
+  function glContextsOf(player) {
+    const root = player.shadowRoot;
+    return root ? Array.from(root.querySelectorAll("canvas"), (canvas) => canvas.tessaryGl).filter(Boolean) : [];
+  }
+
   // Takes a player out of the page for good.
   function removePlayer(player) {
     const context = audioContextOf(player);
+    const gls = glContextsOf(player);
     player.remove();  // Ruffle destroys its instance when the element leaves the page
     forget(player);
     if (context && context.state !== "closed") context.close().catch(() => {});
+    for (const gl of gls) {
+      const lose = gl.isContextLost() ? null : gl.getExtension("WEBGL_lose_context");
+      if (lose) lose.loseContext();
+    }
   }
 
   // Ruffle 0.6.0 performs the movie's ExternalInterface.call(name, ...args)
