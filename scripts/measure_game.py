@@ -19,7 +19,11 @@ table:
   once with the renderer the client's player page asks for;
 - CPU of the whole tree, in % of one core, with the game shown (10 s) and
   minimised (30 s), and whether the movie kept running while minimised;
-- how long after the restore the movie shows again.
+- how long after the restore the movie shows again;
+- the start-up: from process start to the skin's first frame on the screen,
+  against a bare GTK window showing the same skin image
+  (platform/gtk/bench/BareSkinWindow.cpp), started alternately in the same
+  run (median of --startups runs each).
 
 Several clients (--zarek LABEL=PATH, repeated) are measured one after the
 other in the same run, so their figures compare on a machine whose load
@@ -28,6 +32,7 @@ changes: compare within one run only.
 Usage: measure_game.py --zarek [LABEL=]BUILD/zarek.exe [--zarek ...]
        [--movies DIR] [--bare BUILD/.../bare_player_page] [--port 8310]
        [--reloads 10] [--sprites 300] [--idle 30] [--rounds 1]
+       [--bare-skin BUILD/.../bare_skin_window] [--startups 7]
 """
 
 import os
@@ -43,6 +48,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(HERE), "tests", "e2e"))
 
 import flows  # noqa: E402
 import harness as h  # noqa: E402
+import measure_startup  # noqa: E402
+import skin_model as sm  # noqa: E402
 
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 FRAME_RATE = re.compile(r'<invoke name="frameRate" returntype="xml"><arguments><number>([-0-9.e]+)</number>')
@@ -272,6 +279,49 @@ def bare_frame_rates(opts, size):
     return out_rates
 
 
+# ---------------------------------------------------------------- start-up
+
+def first_frame_ms(desk, start, origin, want):
+    """Milliseconds from just before start() starts a process to the skin's
+    pixels on the screen; the process is stopped afterwards."""
+    t0 = time.monotonic()
+    proc = start()
+    try:
+        while time.monotonic() < t0 + 30:
+            if measure_startup.first_frame_seen(desk, origin, want):
+                return (time.monotonic() - t0) * 1000
+            time.sleep(0.003)
+        raise h.Failure("the skin did not show within 30 s")
+    finally:
+        desk._stop(proc)
+        desk.procs = [p for p in desk.procs if p[1] is not proc]
+        desk.client = None
+        time.sleep(0.5)
+
+
+def startup_times(opts):
+    """{label: median ms to the skin's first frame}, "bare" for the bare window;
+    runs alternate between the bare window and each client."""
+    want = [sm.shown_pixel(x, y, [0] * 7) for x, y in measure_startup.PROBES]
+    image = os.path.join(h.SOURCE_ROOT, "res", "artwork", "out", "png", "%d.png" % sm.SKIN_IMAGE)
+    times = {}
+    with h.Desktop("measure_game", opts["zarek"][0][1], opts["movies"], opts["port"]) as desk:
+        wa = desk.work_area()
+        origin = (wa[0] + int((wa[2] - sm.SKIN_W) / 2), wa[1] + int((wa[3] - sm.SKIN_H) / 2))
+        bare = [opts["bare-skin"], "--image", image, "--at", "%d,%d" % origin, "--seconds", "60"]
+        starters = [("bare", lambda: desk._spawn("bare_skin_window", bare))]
+        for label, path in opts["zarek"]:
+            def start(path=path):
+                desk.zarek = path
+                return desk.start_client()
+            starters.append((label, start))
+        for n in range(opts["startups"]):
+            for label, start in starters:
+                times.setdefault(label, []).append(first_frame_ms(desk, start, origin, want))
+    h.log("start-up runs, ms: %s" % {k: ["%.0f" % t for t in v] for k, v in times.items()})
+    return {k: statistics.median(v) for k, v in times.items()}
+
+
 # ---------------------------------------------------------------- table
 
 def mem_cell(m, key):
@@ -282,7 +332,7 @@ def mem_cell(m, key):
     return " + ".join("%.0f" % v for v in m[key]) or "-"
 
 
-def print_table(rows, bare, opts):
+def print_table(rows, bare, startup, opts):
     lines = [("", [r["label"] for r in rows])]
     for moment, title in (("login", "login page, 3 s"), ("game", "game, 8 s after the hand-over"),
                           ("reloaded", "game, after %d reloads" % opts["reloads"])):
@@ -306,6 +356,11 @@ def print_table(rows, bare, opts):
                                                             for r in rows]))
     lines.append(("movie shown after the restore, ms", ["%.0f" % r["restore_ms"] if r["restore_ms"] else "> 20000"
                                                         for r in rows]))
+    if startup:
+        lines.append(("start-up to the skin's first frame (median of %d), ms" % opts["startups"],
+                      ["%.0f" % startup[r["label"].split(" #")[0]] for r in rows]))
+        lines.append(("bare GTK window, same image: %.0f ms; client / bare" % startup["bare"],
+                      ["%.2f" % (startup[r["label"].split(" #")[0]] / startup["bare"]) for r in rows]))
     width = max(len(t) for t, _ in lines)
     cols = [max(len(str(v)) for _, vals in lines for v in [vals[i]]) for i in range(len(rows))]
     print()
@@ -318,7 +373,7 @@ def print_table(rows, bare, opts):
 def main():
     argv = sys.argv[1:]
     opts = {"zarek": [], "movies": None, "bare": None, "port": 8310, "reloads": 10, "sprites": 300, "idle": 30,
-            "rounds": 1, "ruffle": None}
+            "rounds": 1, "ruffle": None, "bare-skin": None, "startups": 7}
     it = iter(argv)
     for arg in it:
         key = arg[2:]
@@ -344,7 +399,8 @@ def main():
             h.log("measuring", label, "round", n + 1)
             rows.append(measure_client(label if opts["rounds"] == 1 else "%s #%d" % (label, n + 1), path, opts))
     bare = bare_frame_rates(opts, rows[0]["size"]) if opts["bare"] else {}
-    print_table(rows, bare, opts)
+    startup = startup_times(opts) if opts["bare-skin"] else {}
+    print_table(rows, bare, startup, opts)
     return 0
 
 

@@ -35,7 +35,7 @@ GtkPlatform::GtkPlatform() : tray_(std::make_unique<TrayArea>()) {
 }
 
 GtkPlatform::~GtkPlatform() {
-  if (prewarmSource_) g_source_remove(prewarmSource_);
+  warmUp_.Cancel();
   ShutdownMoviePlayer();
   if (postedSource_) g_source_remove(postedSource_);
   if (burySource_) g_source_remove(burySource_);
@@ -50,14 +50,7 @@ std::unique_ptr<WindowBase> GtkPlatform::MakeWindow(const WindowSpec& spec, Wind
 
 int GtkPlatform::RunModal(Window& window) {
   window.Show(SW_SHOW);
-  // Ruffle's module takes seconds to compile: the player's page warms up
-  // while the player logs in, once the login page has had its turn.
-  constexpr guint kPrewarmDelayMs = 1500;
-  prewarmSource_ = g_timeout_add(kPrewarmDelayMs, +[](gpointer self) -> gboolean {
-    static_cast<GtkPlatform*>(self)->prewarmSource_ = 0;
-    PrewarmMoviePlayer();
-    return G_SOURCE_REMOVE;
-  }, this);
+  warmUp_.Schedule();
   modalLoop_ = g_main_loop_new(nullptr, FALSE);
   g_main_loop_run(modalLoop_);
   g_main_loop_unref(modalLoop_);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/PlatformBase.h"
+#include "platform/gtk/PlayerWarmUp.h"
 
 namespace platform::gtk {
 
@@ -54,7 +55,7 @@ class GtkPlatform final : public PlatformBase {
   void WakeForBuried() override;
 
   guint postedSource_ = 0;
-  guint prewarmSource_ = 0;
+  PlayerWarmUp warmUp_;
   guint burySource_ = 0;
   GMainLoop* modalLoop_ = nullptr;
   int modalResult_ = 0;

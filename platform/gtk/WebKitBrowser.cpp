@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -97,8 +98,14 @@ struct WebKitBrowser::State : std::enable_shared_from_this<WebKitBrowser::State>
   std::uint64_t navigationsAtStart = 0;
   // The address of the main-frame load in progress (after its redirects).
   std::string loadingAddress;
+  // The program's first load, held back until the view has been drawn.
+  std::optional<std::string> heldLoad;
+  guint heldLoadSource = 0;
+  gulong heldLoadDraw = 0;
 
   void QueueCompletion(std::string address);
+  void HoldLoad(std::string address);
+  void StartHeldLoad();
 };
 
 namespace {
@@ -411,8 +418,51 @@ WebKitBrowser::WebKitBrowser(std::unique_ptr<BrowserSite> site, int controlId, c
   gtk_widget_show(widget);
 }
 
+// Starting the web engine's processes costs the program's first window its
+// first frame: the skin showed twice as late. The program's first load waits
+// until its view has been drawn (and a moment more, for the windows shown
+// with it), or at most kHeldLoadMs.
+constexpr guint kHeldLoadMs = 500;
+constexpr guint kAfterDrawMs = 50;
+
+void State::HoldLoad(std::string address) {
+  heldLoad = std::move(address);
+  heldLoadSource = g_timeout_add(kHeldLoadMs, +[](gpointer data) -> gboolean {
+    auto* state = static_cast<State*>(data);
+    state->heldLoadSource = 0;
+    state->StartHeldLoad();
+    return G_SOURCE_REMOVE;
+  }, this);
+  heldLoadDraw = g_signal_connect_after(view, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer data) -> gboolean {
+    auto* state = static_cast<State*>(data);
+    g_signal_handler_disconnect(state->view, state->heldLoadDraw);
+    state->heldLoadDraw = 0;
+    if (state->heldLoadSource) g_source_remove(state->heldLoadSource);
+    state->heldLoadSource = g_timeout_add(kAfterDrawMs, +[](gpointer data) -> gboolean {
+      auto* state = static_cast<State*>(data);
+      state->heldLoadSource = 0;
+      state->StartHeldLoad();
+      return G_SOURCE_REMOVE;
+    }, state);
+    return FALSE;
+  }), this);
+}
+
+void State::StartHeldLoad() {
+  if (heldLoadSource) g_source_remove(heldLoadSource);
+  heldLoadSource = 0;
+  if (heldLoadDraw) g_signal_handler_disconnect(view, heldLoadDraw);
+  heldLoadDraw = 0;
+  if (!heldLoad) return;
+  std::string address = std::move(*heldLoad);
+  heldLoad.reset();
+  if (!widgetGone) webkit_web_view_load_uri(view, address.c_str());
+}
+
 WebKitBrowser::~WebKitBrowser() {
   State& state = *state_;
+  if (state.heldLoadSource) g_source_remove(state.heldLoadSource);
+  state.heldLoadSource = 0;
   g_signal_handlers_disconnect_by_data(state.view, &state);
   g_signal_handlers_disconnect_by_data(state.content, &state);
   if (!state.widgetGone) gtk_widget_destroy(GTK_WIDGET(state.view));
@@ -425,6 +475,14 @@ int WebKitBrowser::ControlId() const { return state_->controlId; }
 void WebKitBrowser::Navigate(const std::u16string& address) {
   if (state_->widgetGone) return;
   ++state_->navigations;
+  // A held first load starts before anything else happens to the view.
+  state_->StartHeldLoad();
+  static bool first = true;
+  if (first) {
+    first = false;
+    state_->HoldLoad(base::ToUtf8(address));
+    return;
+  }
   webkit_web_view_load_uri(state_->view, base::ToUtf8(address).c_str());
 }
 

@@ -110,12 +110,28 @@
 
   // Ruffle 0.6.0 ticks a hidden page's movie from a worker but still draws
   // every frame. While the page is hidden its drawing onto the canvas is
-  // skipped: draws into the canvas and into the buffers Ruffle resolves
-  // onto it. Draws into textures (BitmapData.draw and the like) are part of
+  // skipped: draws into the canvas and into the buffers whose picture ends
+  // up there. Ruffle 0.6.0 draws the stage into a multisampled buffer,
+  // resolves that into a texture's buffer and draws the texture onto the
+  // canvas; so a buffer that was blitted into and whose texture is drawn
+  // onto the canvas is the canvas's, and so is the one blitted into it.
+  // Draws into other textures (BitmapData.draw and the like) are part of
   // the movie's state and go on.
   const canvasBuffers = new WeakSet();
+  const bufferOfTexture = new WeakMap();  // texture -> the framebuffer it is attached to
+  const blittedFrom = new WeakMap();      // framebuffer -> the one last blitted into it
   function skipping(gl) {
     return document.hidden && (!gl.tessaryDrawBuffer || canvasBuffers.has(gl.tessaryDrawBuffer));
+  }
+  // Notes the buffers whose textures a draw onto the canvas samples.
+  function noteCanvasSources(gl) {
+    if (gl.tessaryDrawBuffer || !gl.tessaryTextures) return;
+    for (const texture of gl.tessaryTextures.values()) {
+      const buffer = texture && bufferOfTexture.get(texture);
+      if (!buffer || !blittedFrom.has(buffer) || canvasBuffers.has(buffer)) continue;
+      canvasBuffers.add(buffer);
+      canvasBuffers.add(blittedFrom.get(buffer));
+    }
   }
   for (const Context of [window.WebGLRenderingContext, window.WebGL2RenderingContext]) {
     if (!Context) continue;
@@ -126,17 +142,43 @@
       if (target === this.FRAMEBUFFER || target === this.READ_FRAMEBUFFER) this.tessaryReadBuffer = buffer;
       return bind.call(this, target, buffer);
     };
+    const attach = proto.framebufferTexture2D;
+    proto.framebufferTexture2D = function (target, attachment, textarget, texture, level) {
+      const buffer = target === this.READ_FRAMEBUFFER ? this.tessaryReadBuffer : this.tessaryDrawBuffer;
+      if (texture && buffer) bufferOfTexture.set(texture, buffer);
+      return attach.call(this, target, attachment, textarget, texture, level);
+    };
+    const active = proto.activeTexture;
+    proto.activeTexture = function (unit) {
+      this.tessaryUnit = unit;
+      return active.call(this, unit);
+    };
+    const bindTexture = proto.bindTexture;
+    proto.bindTexture = function (target, texture) {
+      if (target === this.TEXTURE_2D) {
+        if (!this.tessaryTextures) this.tessaryTextures = new Map();
+        this.tessaryTextures.set(this.tessaryUnit || this.TEXTURE0, texture);
+      }
+      return bindTexture.call(this, target, texture);
+    };
     if (proto.blitFramebuffer) {
       const blit = proto.blitFramebuffer;
       proto.blitFramebuffer = function (...args) {
-        if (!this.tessaryDrawBuffer && this.tessaryReadBuffer) canvasBuffers.add(this.tessaryReadBuffer);
+        if (this.tessaryReadBuffer) {
+          if (!this.tessaryDrawBuffer) canvasBuffers.add(this.tessaryReadBuffer);
+          else blittedFrom.set(this.tessaryDrawBuffer, this.tessaryReadBuffer);
+        }
         return skipping(this) ? undefined : blit.apply(this, args);
       };
     }
     for (const name of ["clear", "drawArrays", "drawElements", "drawArraysInstanced", "drawElementsInstanced",
       "drawRangeElements"]) {
       const draw = proto[name];
-      if (draw) proto[name] = function (...args) { return skipping(this) ? undefined : draw.apply(this, args); };
+      if (!draw) continue;
+      proto[name] = function (...args) {
+        if (name !== "clear") noteCanvasSources(this);
+        return skipping(this) ? undefined : draw.apply(this, args);
+      };
     }
   }
 
@@ -194,6 +236,65 @@
     player.tessaryListeners = [];
   }
 
+  // Ruffle 0.6.0 never closes the audio context of an instance it destroys:
+  // the context goes on playing silence, a second or so of CPU a minute and
+  // its memory, for every player the page ever had (the warm-up's, every
+  // reload's). The context is taken from the player's instance before the
+  // player leaves the page, and closed once it has.
+  // Ruffle 0.6.0 keeps its inner player in a private field (a WeakMap of
+  // the compiled script) that its public handle reads on every use: the
+  // inner player is the value that map gives for the handle.
+  function audioContextOf(player) {
+    const get = WeakMap.prototype.get;
+    let inner = null;
+    try {
+      const handle = player.ruffle();
+      WeakMap.prototype.get = function (key) {
+        const value = get.call(this, key);
+        if (key === handle && value && typeof value === "object") inner = value;
+        return value;
+      };
+      void handle.readyState;
+    } catch (e) {
+      // not a Ruffle player (any more)
+    } finally {
+      WeakMap.prototype.get = get;
+    }
+    try {
+      const context = inner && inner.instance && inner.instance.audio_context();
+      return context && typeof context.close === "function" ? context : null;
+    } catch (e) {
+      return null;
+    }
+  }
+  // The WebGL context of an old player's canvas keeps its drawing buffers
+  // (at the game's size, multisampled: tens of megabytes) until the page's
+  // garbage collector happens to take the canvas, often several reloads
+  // later. It is let go as soon as the player has left the page.
+  const nativeGetContext = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
+    const context = nativeGetContext.call(this, type, ...rest);
+    if (context && String(type).startsWith("webgl")) this.tessaryGl = context;
+    return context;
+  };
+  function glContextsOf(player) {
+    const root = player.shadowRoot;
+    return root ? Array.from(root.querySelectorAll("canvas"), (canvas) => canvas.tessaryGl).filter(Boolean) : [];
+  }
+
+  // Takes a player out of the page for good.
+  function removePlayer(player) {
+    const context = audioContextOf(player);
+    const gls = glContextsOf(player);
+    player.remove();  // Ruffle destroys its instance when the element leaves the page
+    forget(player);
+    if (context && context.state !== "closed") context.close().catch(() => {});
+    for (const gl of gls) {
+      const lose = gl.isContextLost() ? null : gl.getExtension("WEBGL_lose_context");
+      if (lose) lose.loseContext();
+    }
+  }
+
   // Ruffle 0.6.0 performs the movie's ExternalInterface.call(name, ...args)
   // as  new Function(`return (${name})(...arguments);`)(...args),  that is,
   // it evaluates the name as script in the page, so only names that happen
@@ -230,14 +331,12 @@
   function discard(player) {
     player.classList.add("warming");
     document.body.appendChild(player);
-    player.remove();
-    forget(player);
+    removePlayer(player);
   }
 
   function removeElement() {
     if (element) {
-      element.remove();  // Ruffle destroys its instance when the element leaves the page
-      forget(element);
+      removePlayer(element);
       element = null;
     }
     showFailure(false);
@@ -289,10 +388,7 @@
     warmer.className = "warming";
     document.body.appendChild(warmer);
     const done = () => {
-      if (warmer) {
-        warmer.remove();
-        forget(warmer);
-      }
+      if (warmer) removePlayer(warmer);
       warmer = null;
       post({ session: 0, kind: "warm" });
     };

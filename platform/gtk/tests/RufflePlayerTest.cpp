@@ -321,10 +321,22 @@ TEST_F(RufflePlayerTest, APlayerDestroyedWhileItsMovieLoadsLeavesNothingRunning)
   }
   Load("tag=last");
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
+  // Every running audio context feeds its output a buffer every few hundred
+  // milliseconds: noted so, those left running can be counted at the end.
+  ASSERT_EQ(EvaluateJson(View(),
+                         "(() => { const seen = window.testContexts = new Set();"
+                         " const make = AudioContext.prototype.createBufferSource;"
+                         " AudioContext.prototype.createBufferSource = function () {"
+                         " seen.add(this); return make.call(this); };"
+                         " return true; })()"),
+            "true");
   RunFor(1000);
   ASSERT_EQ(game.calls.size(), 1u);
   EXPECT_EQ(game.calls[0].request, Request("ready", "<string>last</string>"));
   EXPECT_EQ(EvaluateJson(View(), "document.querySelectorAll('ruffle-player:not(.warming)').length"), "1");
+  // Only the last player's sound output runs (the warm-up's and the
+  // destroyed players' were closed).
+  EXPECT_EQ(EvaluateJson(View(), "[...window.testContexts].filter((c) => c.state !== 'closed').length"), "1");
 }
 
 TEST_F(RufflePlayerTest, AReloadInTheSameWindowLeavesTheViewWhereItStands) {

@@ -48,3 +48,8 @@ if(TARGET tessary_player_files)
   add_dependencies(bare_player_page tessary_player_files)
   target_link_libraries(bare_player_page PRIVATE tessary_platform_gtk)
 endif()
+
+# A bare GTK window showing one image, for comparing the client's start-up
+# with (scripts/measure_game.py): a tool, not a test.
+add_executable(bare_skin_window ${CMAKE_CURRENT_SOURCE_DIR}/../bench/BareSkinWindow.cpp)
+target_link_libraries(bare_skin_window PRIVATE PkgConfig::GTK3)
