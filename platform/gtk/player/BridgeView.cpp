@@ -18,16 +18,6 @@ namespace {
 constexpr const char* kLogDomain = "tessary";
 constexpr const char* kChannel = "tessaryPlayer";
 
-struct JscRef {
-  JSCValue* value;
-  explicit JscRef(JSCValue* v) : value(v) {}
-  ~JscRef() {
-    if (value) g_object_unref(value);
-  }
-  JscRef(const JscRef&) = delete;
-  JscRef& operator=(const JscRef&) = delete;
-};
-
 bool IsWebAddress(const char* uri) {
   return uri && (g_str_has_prefix(uri, "http://") || g_str_has_prefix(uri, "https://"));
 }

@@ -47,7 +47,6 @@ class BridgeView : public std::enable_shared_from_this<BridgeView> {
   // another costs both processes memory every time. A borrower in another
   // window gets a new frame; the old one leaves its window.
   GtkWidget* FrameFor(GtkWidget* windowContainer);
-  GtkWidget* Frame() const { return frame_; }
   // False once the page failed to load, its web process ended or the view
   // was destroyed: such a view is not lent again.
   bool Usable() const { return !broken_; }

@@ -7,16 +7,6 @@ namespace platform::gtk {
 
 namespace {
 
-struct JscRef {
-  JSCValue* value;
-  explicit JscRef(JSCValue* v) : value(v) {}
-  ~JscRef() {
-    if (value) g_object_unref(value);
-  }
-  JscRef(const JscRef&) = delete;
-  JscRef& operator=(const JscRef&) = delete;
-};
-
 std::u16string StringOf(JSCValue* value) {
   char* text = jsc_value_to_string(value);
   std::u16string out = text ? base::FromUtf8(text) : std::u16string();

@@ -11,6 +11,17 @@
 
 namespace platform::gtk {
 
+// Owns one reference to a script value.
+struct JscRef {
+  JSCValue* value;
+  explicit JscRef(JSCValue* v) : value(v) {}
+  ~JscRef() {
+    if (value) g_object_unref(value);
+  }
+  JscRef(const JscRef&) = delete;
+  JscRef& operator=(const JscRef&) = delete;
+};
+
 // Functions and other objects that are neither arrays nor plain data become
 // null; nesting deeper than kMaxValueDepth is cut there (as null).
 ExternalValue ValueFromJsc(JSCValue* value);

@@ -52,7 +52,6 @@ class MovieSession {
   // The session's widget (the web view inside it), for the host's window.
   // It stays there, hidden, when the session ends.
   GtkWidget* Widget() const { return frame_; }
-  std::uint64_t Id() const { return id_; }
 
   void Load(const MovieSettings& settings);
   void Unload();
