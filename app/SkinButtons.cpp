@@ -38,8 +38,8 @@ bool TrackSkinHover(SkinButtons& buttons, Point point) {
   bool changed = false;
   for (SkinButton& button : buttons) {
     const ButtonState next = !button.rect.Contains(point.x, point.y) ? ButtonState::Normal
-                             : button.state == ButtonState::Normal ? ButtonState::Hover
-                                                                   : button.state;
+                             : button.state == ButtonState::Normal   ? ButtonState::Hover
+                                                                     : button.state;
     if (next != button.state) {
       button.state = next;
       changed = true;

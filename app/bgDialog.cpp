@@ -41,15 +41,9 @@ LRESULT bgDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       Default(message, wParam, lParam);
       OnMove(lParam);
       return 0;
-    case WM_MOUSEMOVE:
-      OnMouseMove(PointFromParam(lParam));
-      return Default(message, wParam, lParam);
-    case WM_LBUTTONDOWN:
-      OnLButtonDown(PointFromParam(lParam));
-      return 0;
-    case WM_LBUTTONUP:
-      OnLButtonUp(PointFromParam(lParam));
-      return 0;
+    case WM_MOUSEMOVE: OnMouseMove(PointFromParam(lParam)); return Default(message, wParam, lParam);
+    case WM_LBUTTONDOWN: OnLButtonDown(PointFromParam(lParam)); return 0;
+    case WM_LBUTTONUP: OnLButtonUp(PointFromParam(lParam)); return 0;
     case WM_SETCURSOR:
       if (AnySkinButtonActive(buttons_)) {
         window()->SetCursor(Cursor::Hand);
@@ -168,7 +162,6 @@ void bgDialog::OnLButtonUp(Point point) {
 bool bgDialog::PreTranslateMessage(const Msg& msg) {
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN)
     return loginDialog_ ? loginDialog_->BrowserPreTranslate(msg) : false;
-  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
-    return !(loginDialog_ && loginDialog_->GameHasWindow());
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) return !(loginDialog_ && loginDialog_->GameHasWindow());
   return false;
 }

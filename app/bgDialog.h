@@ -24,8 +24,7 @@ class bgDialog final : public platform::WindowHandler {
   // Creates the window from its template (WM_CREATE, then dialog initialisation).
   bool Create();
 
-  platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam,
-                               platform::LPARAM lParam) override;
+  platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam) override;
   bool PreTranslateMessage(const platform::Msg& msg) override;
 
   // Draws skin and buttons into an off-screen image and hands it to the window.

@@ -8,17 +8,17 @@ using platform::Rect;
 
 std::array<Rect, kTitleButtonCount> TitleButtonRects(int w) {
   return {{
-      {w - 108, 2, w - 80, 26},  // menu
+      {w - 108, 2, w - 80, 26},   // menu
       {w - 135, 2, w - 111, 26},  // tray
-      {w - 78, 2, w - 54, 26},   // minimise
-      {w - 52, 2, w - 28, 26},   // maximise / restore
-      {w - 26, 2, w - 2, 26},    // close
+      {w - 78, 2, w - 54, 26},    // minimise
+      {w - 52, 2, w - 28, 26},    // maximise / restore
+      {w - 26, 2, w - 2, 26},     // close
   }};
 }
 
 int TitleButtonAction(int index) {
-  static constexpr int kActions[kTitleButtonCount] = {kActionMenu, kActionTray, kActionMinimize,
-                                                      kActionMaximize, kActionClose};
+  static constexpr int kActions[kTitleButtonCount] = {kActionMenu, kActionTray, kActionMinimize, kActionMaximize,
+                                                      kActionClose};
   return index >= 0 && index < kTitleButtonCount ? kActions[index] : kActionNone;
 }
 

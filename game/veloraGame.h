@@ -4,8 +4,8 @@
 // which creates its window at the first game entry; closing the game
 // destroys the window but keeps this object for the next entry.
 
-#include <memory>
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "game/CShockwaveflash1.h"
@@ -59,8 +59,7 @@ class veloraGame final : public platform::WindowHandler, private game::MovieComm
   void DrawTitleText();
   void DrawTitleButtons();
 
-  platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam,
-                               platform::LPARAM lParam) override;
+  platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam) override;
   bool PreTranslateMessage(const platform::Msg& msg) override;
   void OnFlashCall(int controlId, const std::u16string& request) override;
   void OnReadyStateChange(int controlId, std::int32_t state) override;

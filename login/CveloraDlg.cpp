@@ -30,7 +30,8 @@ CveloraDlg::CveloraDlg(Platform& platform, WindowHandler& parent, UpdateCheck up
       platform_(platform),
       parent_(parent),
       updateCheck_(updateCheck ? std::move(updateCheck) : UpdateCheck(&login::RunUpdateCheck)),
-      loginAddress_(loginAddress ? std::move(loginAddress) : LoginAddressSource([] { return login::BuildLoginAddress(); })) {}
+      loginAddress_(loginAddress ? std::move(loginAddress)
+                                 : LoginAddressSource([] { return login::BuildLoginAddress(); })) {}
 
 CveloraDlg::~CveloraDlg() {
   browser.DestroyWindow();
@@ -138,9 +139,7 @@ bool CveloraDlg::PreTranslateMessage(const Msg& msg) {
   return false;
 }
 
-bool CveloraDlg::BrowserPreTranslate(const Msg& msg) const {
-  return browser.PreTranslateMessage(msg);
-}
+bool CveloraDlg::BrowserPreTranslate(const Msg& msg) const { return browser.PreTranslateMessage(msg); }
 
 void CveloraDlg::OnDocumentComplete(int controlId, const std::u16string& address) {
   if (controlId != kBrowserId || !browser.HasWindow() || restarting_) return;

@@ -30,15 +30,14 @@ class CveloraDlg final : public platform::WindowHandler, public game::GameOwner 
   // promotion key from the user's registry store.
   using LoginAddressSource = std::function<std::u16string()>;
 
-  CveloraDlg(platform::Platform& platform, platform::WindowHandler& parent,
-             UpdateCheck updateCheck = {}, LoginAddressSource loginAddress = {});
+  CveloraDlg(platform::Platform& platform, platform::WindowHandler& parent, UpdateCheck updateCheck = {},
+             LoginAddressSource loginAddress = {});
   ~CveloraDlg() override;
 
   // Creates the window from its template, owned by the parent's window.
   bool Create();
 
-  platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam,
-                               platform::LPARAM lParam) override;
+  platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam) override;
   bool PreTranslateMessage(const platform::Msg& msg) override;
   void OnDocumentComplete(int controlId, const std::u16string& address) override;
 

@@ -22,8 +22,8 @@ inline constexpr std::uint32_t REG_BINARY = 3;
 inline constexpr std::uint32_t REG_DWORD = 4;
 
 struct RegistryValue {
-    std::uint32_t type = REG_NONE;
-    std::vector<std::uint8_t> data;  // raw bytes; strings are UTF-16LE
+  std::uint32_t type = REG_NONE;
+  std::vector<std::uint8_t> data;  // raw bytes; strings are UTF-16LE
 };
 
 // Key and value names compare the way the registry compares them: each
@@ -35,38 +35,38 @@ bool SameRegistryName(std::u16string_view a, std::u16string_view b);
 bool IsValidKeyPath(std::u16string_view path);
 
 struct RegistryValueLine {
-    std::u16string name;  // empty: the key's default value
-    RegistryValue value;
-    std::size_t line = 0;
+  std::u16string name;  // empty: the key's default value
+  RegistryValue value;
+  std::size_t line = 0;
 };
 
 struct RegistrySection {
-    std::u16string path;
-    std::size_t headerLine = 0;
-    std::size_t lastLine = 0;  // the header or its last value line
-    std::vector<RegistryValueLine> values;
+  std::u16string path;
+  std::size_t headerLine = 0;
+  std::size_t lastLine = 0;  // the header or its last value line
+  std::vector<RegistryValueLine> values;
 };
 
 // The file's lines exactly as read (each with its own line ending), plus what
 // they mean.
 struct RegistryDocument {
-    std::vector<std::string> lines;  // with line endings; the last may lack one
-    std::vector<RegistrySection> sections;
-    std::string lineEnding = "\n";  // the first line's, for lines added
+  std::vector<std::string> lines;  // with line endings; the last may lack one
+  std::vector<RegistrySection> sections;
+  std::string lineEnding = "\n";  // the first line's, for lines added
 
-    const RegistrySection* FindSection(std::u16string_view path) const;
-    // True when the key is listed, or lies above a key that is.
-    bool HasKey(std::u16string_view path) const;
-    // The file's text: every line, byte for byte.
-    std::string Text() const;
+  const RegistrySection* FindSection(std::u16string_view path) const;
+  // True when the key is listed, or lies above a key that is.
+  bool HasKey(std::u16string_view path) const;
+  // The file's text: every line, byte for byte.
+  std::string Text() const;
 
-    // Inserts a line before line `at` (at the end when `at` is the count).
-    void InsertLine(std::size_t at, std::string content);
-    // Replaces a line's content, keeping its line ending.
-    void ReplaceLine(std::size_t at, std::string content);
-    // Adds "[path]" at the end, after a blank line; a new file (isNewFile)
-    // starts with a comment that explains the format. The path must be valid.
-    void AppendSection(bool isNewFile, std::u16string_view path);
+  // Inserts a line before line `at` (at the end when `at` is the count).
+  void InsertLine(std::size_t at, std::string content);
+  // Replaces a line's content, keeping its line ending.
+  void ReplaceLine(std::size_t at, std::string content);
+  // Adds "[path]" at the end, after a blank line; a new file (isNewFile)
+  // starts with a comment that explains the format. The path must be valid.
+  void AppendSection(bool isNewFile, std::u16string_view path);
 };
 
 // Reads a store's text; nothing when any line breaks the format's rules.

@@ -60,8 +60,7 @@ class DialogUpdateEnvironment final : public update::PosixUpdateEnvironment {
 bool RunUpdateCheck(CveloraDlg& dialog) {
   DialogUpdateEnvironment environment(dialog);
   const auto outcome = update::CheckForUpdate(environment, update::BuiltInUpdateSettings());
-  return outcome == update::UpdateOutcome::Installed ||
-         outcome == update::UpdateOutcome::Cancelled;
+  return outcome == update::UpdateOutcome::Installed || outcome == update::UpdateOutcome::Cancelled;
 }
 
 }  // namespace login

@@ -32,8 +32,14 @@ std::optional<Rect> MoveSizeDrag::Follow(Point pointer) {
     case HTLEFT: left(); break;
     case HTRIGHT: right(); break;
     case HTBOTTOM: bottom(); break;
-    case HTBOTTOMLEFT: left(); bottom(); break;
-    case HTBOTTOMRIGHT: right(); bottom(); break;
+    case HTBOTTOMLEFT:
+      left();
+      bottom();
+      break;
+    case HTBOTTOMRIGHT:
+      right();
+      bottom();
+      break;
     default: break;
   }
   return r;

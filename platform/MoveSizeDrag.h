@@ -14,9 +14,9 @@ bool StartsMoveSizeDrag(LRESULT hit);
 
 struct MoveSizeDrag {
   LRESULT hit = HTCAPTION;
-  Point start;      // where the button went down, screen coordinates
-  Rect startRect;   // the window then, screen coordinates
-  Point minimum;    // minimum tracking size
+  Point start;     // where the button went down, screen coordinates
+  Rect startRect;  // the window then, screen coordinates
+  Point minimum;   // minimum tracking size
   // The window stays put until the pointer leaves this distance, so the
   // second press of a double-click never moves it.
   int slack = 0;

@@ -39,8 +39,7 @@ class Platform {
   // Opens an address in the user's default browser.
   virtual void OpenWebPage(const std::u16string& address) = 0;
   // A modal message box; returns IDOK, IDYES or IDNO.
-  virtual int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
-                         UINT type) = 0;
+  virtual int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption, UINT type) = 0;
   // The debug channel of the movie call trace.
   virtual void DebugOutput(const std::u16string& text) = 0;
   // Clears the embedded browsers' disk and memory caches.

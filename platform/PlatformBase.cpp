@@ -55,8 +55,9 @@ void PlatformBase::Register(WindowBase* window) { windows_.push_back(window); }
 
 void PlatformBase::Unregister(WindowBase* window) {
   windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
-  posted_.erase(std::remove_if(posted_.begin(), posted_.end(), [window](const Posted& p) { return p.window == window; }),
-                posted_.end());
+  posted_.erase(
+      std::remove_if(posted_.begin(), posted_.end(), [window](const Posted& p) { return p.window == window; }),
+      posted_.end());
 }
 
 }  // namespace platform

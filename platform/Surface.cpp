@@ -32,12 +32,10 @@ std::uint32_t ReadLe32(const std::uint8_t* p) {
 std::uint16_t ReadLe16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 void SetColor(cairo_t* cr, ColorRef color) {
-  cairo_set_source_rgb(cr, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
-                       ((color >> 16) & 0xFF) / 255.0);
+  cairo_set_source_rgb(cr, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, ((color >> 16) & 0xFF) / 255.0);
 }
 
-void PaintScaled(cairo_surface_t* target, const Surface& source, const Rect& dst,
-                 cairo_operator_t op) {
+void PaintScaled(cairo_surface_t* target, const Surface& source, const Rect& dst, cairo_operator_t op) {
   if (dst.Width() <= 0 || dst.Height() <= 0 || source.Width() <= 0 || source.Height() <= 0) return;
   cairo_t* cr = cairo_create(target);
   cairo_rectangle(cr, dst.left, dst.top, dst.Width(), dst.Height());
@@ -78,8 +76,7 @@ std::unique_ptr<Surface> Surface::FromPng(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return nullptr;
   PngReader reader{bytes};
   cairo_surface_t* s = cairo_image_surface_create_from_png_stream(ReadPng, &reader);
-  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS ||
-      cairo_image_surface_get_format(s) != CAIRO_FORMAT_ARGB32) {
+  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS || cairo_image_surface_get_format(s) != CAIRO_FORMAT_ARGB32) {
     // An opaque PNG decodes as RGB24; keep every surface ARGB32 so composition is uniform.
     if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
       auto out = Create(cairo_image_surface_get_width(s), cairo_image_surface_get_height(s));
@@ -154,8 +151,8 @@ void Surface::CopyFrom(const Surface& other) {
   PaintScaled(surface_, other, {0, 0, other.Width(), other.Height()}, CAIRO_OPERATOR_SOURCE);
 }
 
-void Surface::DrawText(std::u16string_view text, const FontSpec& font, ColorRef color, int x, int y,
-                       TextAlign align, const Rect& clip) {
+void Surface::DrawText(std::u16string_view text, const FontSpec& font, ColorRef color, int x, int y, TextAlign align,
+                       const Rect& clip) {
   if (text.empty() || clip.Width() <= 0 || clip.Height() <= 0) return;
   cairo_t* cr = cairo_create(surface_);
   cairo_rectangle(cr, clip.left, clip.top, clip.Width(), clip.Height());

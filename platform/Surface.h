@@ -56,8 +56,8 @@ class Surface {
   // Draws one line of text with its reference point at (x, y): the top of the
   // text cell, horizontally at its left edge or its centre. Nothing outside
   // clip is touched.
-  void DrawText(std::u16string_view text, const FontSpec& font, ColorRef color, int x, int y,
-                TextAlign align, const Rect& clip);
+  void DrawText(std::u16string_view text, const FontSpec& font, ColorRef color, int x, int y, TextAlign align,
+                const Rect& clip);
 
   // Straight (not premultiplied) colour of one pixel; transparent outside.
   Rgba PixelAt(int x, int y) const;

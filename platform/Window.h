@@ -66,9 +66,7 @@ class WindowHandler : public ControlEvents {
 // How backends hand a window to its handler (before WM_CREATE, so creation
 // handlers can use it) and take it back when the window is destroyed.
 struct WindowAttachment {
-  static void Attach(WindowHandler& handler, std::unique_ptr<Window> window) {
-    handler.window_ = std::move(window);
-  }
+  static void Attach(WindowHandler& handler, std::unique_ptr<Window> window) { handler.window_ = std::move(window); }
   static std::unique_ptr<Window> Detach(WindowHandler& handler) { return std::move(handler.window_); }
 };
 
@@ -144,8 +142,7 @@ class Window {
   // Notification-area icon; clicks arrive as callbackMessage with the icon
   // id and WM_LBUTTONUP or WM_RBUTTONUP. False when the desktop has no
   // notification area to put it in.
-  virtual bool AddTrayIcon(UINT id, UINT callbackMessage, int iconResource,
-                           const std::u16string& tip) = 0;
+  virtual bool AddTrayIcon(UINT id, UINT callbackMessage, int iconResource, const std::u16string& tip) = 0;
   virtual void DeleteTrayIcon(UINT id) = 0;
 
   // Ends the window: WM_DESTROY reaches the handler, the native window goes

@@ -68,9 +68,7 @@ LRESULT WindowBase::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
       const Point p = PointFromParam(lParam);
       return rect_.Contains(p.x, p.y) ? HTCLIENT : HTNOWHERE;
     }
-    case WM_NCLBUTTONDOWN:
-      StartMoveSizeDrag(static_cast<LRESULT>(wParam), PointFromParam(lParam));
-      return 0;
+    case WM_NCLBUTTONDOWN: StartMoveSizeDrag(static_cast<LRESULT>(wParam), PointFromParam(lParam)); return 0;
     case WM_SETCURSOR: {
       const auto hit = static_cast<LRESULT>(static_cast<std::int16_t>(lParam & 0xFFFF));
       const PointerShape shape = PointerShapeForHit(hit);
@@ -80,8 +78,7 @@ LRESULT WindowBase::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 1;
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -134,9 +131,7 @@ void WindowBase::Show(int showCommand) {
       becomeVisible();
       if (!destroyed_) NativeRestore();
       break;
-    default:
-      becomeVisible();
-      break;
+    default: becomeVisible(); break;
   }
   if (!destroyed_) NativeRaiseOwned();
 }

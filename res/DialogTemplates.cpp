@@ -18,7 +18,14 @@ const std::vector<DialogTemplate>& Templates() {
   // Built on first use, so callers during static initialisation are safe.
   static const std::vector<DialogTemplate> templates{
       {kSkinDialog, 319, 199, 9, 0, kShellDialogFont, kPopupDialogStyle, 0, {}},
-      {kLoginDialog, 500, 299, 9, 0, kShellDialogFont, kPopupDialogStyle, 0,
+      {kLoginDialog,
+       500,
+       299,
+       9,
+       0,
+       kShellDialogFont,
+       kPopupDialogStyle,
+       0,
        {
            // The browser's frame edges; the dialog places them in pixels itself.
            {1021, 170, 10, 13, 1, 191, kBitmapControlStyle},
@@ -26,8 +33,7 @@ const std::vector<DialogTemplate>& Templates() {
            {1023, 171, 328, 12, 1, 191, kBitmapControlStyle},
            {1024, 172, 11, 202, 318, 2, kBitmapControlStyle},
        }},
-      {kGameDialog, 442, 207, 8, 400, kShellDialogFont, kPopupDialogStyle, kExStyleAppWindow,
-       {}},
+      {kGameDialog, 442, 207, 8, 400, kShellDialogFont, kPopupDialogStyle, kExStyleAppWindow, {}},
   };
   return templates;
 }

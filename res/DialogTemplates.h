@@ -22,8 +22,7 @@ constexpr std::uint32_t kStaticRealSize = 0x00000800u;    // SS_REALSIZEIMAGE
 constexpr std::uint32_t kExStyleAppWindow = 0x00040000u;  // WS_EX_APPWINDOW
 
 constexpr std::uint32_t kPopupDialogStyle = kStylePopup | kDialogSetFont | kDialogFixedSys;
-constexpr std::uint32_t kBitmapControlStyle =
-    kStyleChild | kStyleVisible | kStaticBitmap | kStaticRealSize;
+constexpr std::uint32_t kBitmapControlStyle = kStyleChild | kStyleVisible | kStaticBitmap | kStaticRealSize;
 
 constexpr int kSkinDialog = 103;
 constexpr int kLoginDialog = 102;

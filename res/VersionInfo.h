@@ -19,7 +19,7 @@ constexpr int kBuiltInVersion = TESSARY_BUILT_IN_VERSION;
 constexpr std::u16string_view kProductDisplayName = u"Tessary";
 
 struct VersionInfo {
-  std::array<int, 4> fileVersion;     // numeric, most significant first
+  std::array<int, 4> fileVersion;  // numeric, most significant first
   std::array<int, 4> productVersion;
   std::u16string_view fileVersionText;
   std::u16string_view productVersionText;

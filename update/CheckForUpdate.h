@@ -30,16 +30,16 @@ inline constexpr char16_t kUpdatedCaption[] = u"提示";
 
 // How a check ended; the login dialog only cares whether it returned.
 enum class UpdateOutcome {
-    NoFolder,            // the executable's file is unknown: nothing touched
-    FolderNotWritable,   // no update can be applied there: nothing fetched
-    DescriptionFailed,   // the update description could not be fetched
-    UpToDate,            // no newer version, or no usable address
-    DownloadFailed,      // the new program was not fetched completely
-    NotAProgram,         // what was fetched is no whole program for this machine
-    SignatureRefused,    // a key is built in and the signature does not hold
-    Cancelled,           // the user closed the client during a download
-    SwapFailed,          // a rename failed; the old program is back in place
-    Installed,           // swapped, told the user, restarted, close posted
+  NoFolder,           // the executable's file is unknown: nothing touched
+  FolderNotWritable,  // no update can be applied there: nothing fetched
+  DescriptionFailed,  // the update description could not be fetched
+  UpToDate,           // no newer version, or no usable address
+  DownloadFailed,     // the new program was not fetched completely
+  NotAProgram,        // what was fetched is no whole program for this machine
+  SignatureRefused,   // a key is built in and the signature does not hold
+  Cancelled,          // the user closed the client during a download
+  SwapFailed,         // a rename failed; the old program is back in place
+  Installed,          // swapped, told the user, restarted, close posted
 };
 
 // "?" and the tick count as a signed 32-bit number: after 24.8 days of
@@ -55,33 +55,32 @@ bool NamesExecutable(std::u16string_view address);
 // machine and, when a public key is built in, anything not signed with it.
 // Every way an update fails to apply is logged with one warning.
 class UpdateCheck {
-public:
-    UpdateCheck(UpdateEnvironment& environment, std::u16string resourceHost,
-                int32_t builtInVersion, DownloadOptions download = {},
-                std::string publicKey = {});
-    UpdateCheck(const UpdateCheck&) = delete;
-    UpdateCheck& operator=(const UpdateCheck&) = delete;
+ public:
+  UpdateCheck(UpdateEnvironment& environment, std::u16string resourceHost, int32_t builtInVersion,
+              DownloadOptions download = {}, std::string publicKey = {});
+  UpdateCheck(const UpdateCheck&) = delete;
+  UpdateCheck& operator=(const UpdateCheck&) = delete;
 
-    UpdateOutcome Run();
+  UpdateOutcome Run();
 
-private:
-    UpdateOutcome Check();
-    UpdateOutcome Install(const std::u16string& address, const std::u16string& suffix);
-    UpdateOutcome Fail(UpdateOutcome outcome, std::string cause);
-    std::string CheckSignature(const std::u16string& address, const std::u16string& suffix,
-                               const std::filesystem::path& program, bool& cancelled);
+ private:
+  UpdateOutcome Check();
+  UpdateOutcome Install(const std::u16string& address, const std::u16string& suffix);
+  UpdateOutcome Fail(UpdateOutcome outcome, std::string cause);
+  std::string CheckSignature(const std::u16string& address, const std::u16string& suffix,
+                             const std::filesystem::path& program, bool& cancelled);
 
-    UpdateEnvironment& environment_;
-    std::u16string resourceHost_;
-    int32_t builtInVersion_;
-    DownloadOptions download_;
-    std::string publicKey_;
-    std::filesystem::path running_;
-    std::filesystem::path folder_;
-    std::string warning_;
+  UpdateEnvironment& environment_;
+  std::u16string resourceHost_;
+  int32_t builtInVersion_;
+  DownloadOptions download_;
+  std::string publicKey_;
+  std::filesystem::path running_;
+  std::filesystem::path folder_;
+  std::string warning_;
 };
 
 // Entry point for the login dialog: blocks until the check is over.
 UpdateOutcome CheckForUpdate(UpdateEnvironment& environment, const UpdateSettings& settings);
 
-} // namespace update
+}  // namespace update

@@ -21,4 +21,4 @@ bool IsWholeProgramForThisPlatform(std::string_view image);
 // Maps the file and applies IsWholeProgramForThisPlatform.
 bool IsProgramFileForThisPlatform(const std::filesystem::path& file);
 
-} // namespace update
+}  // namespace update

@@ -10,4 +10,4 @@ namespace update {
 // is unknown (total < 0 or 0).
 std::u16string ProgressText(uint64_t received, int64_t total);
 
-} // namespace update
+}  // namespace update

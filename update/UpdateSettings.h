@@ -9,16 +9,16 @@
 namespace update {
 
 struct UpdateSettings {
-    std::u16string resourceHost;  // host[:port] of the update server
-    int32_t builtInVersion = 1001;
-    DownloadOptions download;
-    // The minisign public key line new programs must be signed with; empty:
-    // no signature is asked for.
-    std::string publicKey;
+  std::u16string resourceHost;  // host[:port] of the update server
+  int32_t builtInVersion = 1001;
+  DownloadOptions download;
+  // The minisign public key line new programs must be signed with; empty:
+  // no signature is asked for.
+  std::string publicKey;
 };
 
 // The values this build was configured with (ResourceHost and the built-in
 // version), the user agent "Tessary/<version>" and the product's time limits.
 UpdateSettings BuiltInUpdateSettings();
 
-} // namespace update
+}  // namespace update

@@ -30,28 +30,24 @@ constexpr long kUnitByUnit = 16;
 
 inline const char16_t* find(const char16_t* p, const char16_t* end, char16_t a) {
   for (const char16_t* stop = end - p > kUnitByUnit ? p + kUnitByUnit : end; p < stop; ++p)
-    if (*p == a)
-      return p;
+    if (*p == a) return p;
 #if defined(__SSE2__)
   const __m128i wanted = _mm_set1_epi16(static_cast<short>(a));
   while (end - p >= 8) {
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted));
-    if (mask != 0)
-      return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+    if (mask != 0) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
     p += 8;
   }
 #endif
-  while (p < end && *p != a)
-    ++p;
+  while (p < end && *p != a) ++p;
   return p;
 }
 
 // First position in [p, end) holding `a` or `b`, or end.
 inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16_t a, char16_t b) {
   for (const char16_t* stop = end - p > kUnitByUnit ? p + kUnitByUnit : end; p < stop; ++p)
-    if (*p == a || *p == b)
-      return p;
+    if (*p == a || *p == b) return p;
 #if defined(__SSE2__)
   const __m128i first = _mm_set1_epi16(static_cast<short>(a));
   const __m128i second = _mm_set1_epi16(static_cast<short>(b));
@@ -59,16 +55,14 @@ inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i hits = _mm_or_si128(_mm_cmpeq_epi16(units, first), _mm_cmpeq_epi16(units, second));
     const int mask = _mm_movemask_epi8(hits);
-    if (mask != 0)
-      return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+    if (mask != 0) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
     p += 8;
   }
 #endif
-  while (p < end && *p != a && *p != b)
-    ++p;
+  while (p < end && *p != a && *p != b) ++p;
   return p;
 }
 
-} // namespace char_search
+}  // namespace char_search
 
 }  // namespace xml

@@ -108,9 +108,7 @@ constexpr IconvEntry kIconvNames[] = {
 };
 
 static_assert(std::is_sorted(std::begin(kIconvNames), std::end(kIconvNames),
-                             [](const IconvEntry& a, const IconvEntry& b) {
-                               return a.codePage < b.codePage;
-                             }));
+                             [](const IconvEntry& a, const IconvEntry& b) { return a.codePage < b.codePage; }));
 
 // The multi-byte code pages, with the longest character they hold. Those
 // iconv does not carry are listed too: their chunk ends cannot be judged.
@@ -121,15 +119,37 @@ struct MultiByteEntry {
 };
 
 constexpr MultiByteEntry kMultiByte[] = {
-    {874, 874, 2},     {932, 932, 2},     {936, 936, 2},     {949, 949, 2},
-    {950, 950, 2},     {1200, 1201, 2},   {1361, 1361, 2},   {10001, 10003, 2},
-    {10008, 10008, 2}, {10021, 10021, 2}, {12000, 12001, 4}, {20000, 20004, 2},
-    {20833, 20833, 2}, {20932, 20932, 3}, {20936, 20936, 2}, {20949, 20949, 2},
+    {874, 874, 2},
+    {932, 932, 2},
+    {936, 936, 2},
+    {949, 949, 2},
+    {950, 950, 2},
+    {1200, 1201, 2},
+    {1361, 1361, 2},
+    {10001, 10003, 2},
+    {10008, 10008, 2},
+    {10021, 10021, 2},
+    {12000, 12001, 4},
+    {20000, 20004, 2},
+    {20833, 20833, 2},
+    {20932, 20932, 3},
+    {20936, 20936, 2},
+    {20949, 20949, 2},
     // ISO-2022: a character may follow a four-byte escape sequence.
-    {50220, 50222, 4}, {50225, 50225, 4}, {50227, 50227, 4}, {50930, 50931, 2},
-    {50933, 50933, 2}, {50935, 50935, 2}, {50937, 50937, 2}, {50939, 50939, 2},
-    {51932, 51932, 3}, {51936, 51936, 2}, {51949, 51949, 2}, {52936, 52936, 2},
-    {54936, 54936, 4}, {65005, 65005, 4},
+    {50220, 50222, 4},
+    {50225, 50225, 4},
+    {50227, 50227, 4},
+    {50930, 50931, 2},
+    {50933, 50933, 2},
+    {50935, 50935, 2},
+    {50937, 50937, 2},
+    {50939, 50939, 2},
+    {51932, 51932, 3},
+    {51936, 51936, 2},
+    {51949, 51949, 2},
+    {52936, 52936, 2},
+    {54936, 54936, 4},
+    {65005, 65005, 4},
 };
 
 bool inList(int codePage, std::initializer_list<int> list) {
@@ -140,9 +160,8 @@ bool inList(int codePage, std::initializer_list<int> list) {
 
 const char* iconvName(int codePage) {
   if (codePage == kCodePageAnsi) return nullptr;
-  const auto* it = std::lower_bound(
-      std::begin(kIconvNames), std::end(kIconvNames), codePage,
-      [](const IconvEntry& entry, int cp) { return entry.codePage < cp; });
+  const auto* it = std::lower_bound(std::begin(kIconvNames), std::end(kIconvNames), codePage,
+                                    [](const IconvEntry& entry, int cp) { return entry.codePage < cp; });
   if (it == std::end(kIconvNames) || it->codePage != codePage) return nullptr;
   return it->iconvName;
 }

@@ -12,9 +12,7 @@ namespace xml {
 
 namespace {
 
-char16_t foldAscii(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
+char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 bool sameName(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
@@ -25,8 +23,7 @@ bool sameName(std::u16string_view a, std::u16string_view b) {
 
 class TagReader {
  public:
-  TagReader(const std::u16string& text, const NodeScanner& scanner, const NodeReport& node,
-            int32_t nameStart)
+  TagReader(const std::u16string& text, const NodeScanner& scanner, const NodeReport& node, int32_t nameStart)
       : text_(text) {
     name_ = std::u16string_view(text.data() + scanner.nameFirst(),
                                 static_cast<std::size_t>(std::max(scanner.nameLength(), 0)));
@@ -39,12 +36,11 @@ class TagReader {
   // The raw value of the first attribute of that name, if the tag has one.
   bool value(std::u16string_view attribute, std::u16string_view& result) const {
     for (const AttributeToken& token : attributes_) {
-      const std::u16string_view name(text_.data() + token.nameStart,
-                                     static_cast<std::size_t>(token.nameLength));
+      const std::u16string_view name(text_.data() + token.nameStart, static_cast<std::size_t>(token.nameLength));
       if (!sameName(name, attribute)) continue;
-      result = token.hasValue ? std::u16string_view(text_.data() + token.valueStart,
-                                                    static_cast<std::size_t>(token.valueLength))
-                              : name;
+      result = token.hasValue
+                   ? std::u16string_view(text_.data() + token.valueStart, static_cast<std::size_t>(token.valueLength))
+                   : name;
       return true;
     }
     return false;
@@ -58,12 +54,21 @@ class TagReader {
 
 bool separatesTokens(char16_t c) {
   switch (c) {
-    case u'\t': case u'\n': case u'\r': case u' ':
-    case u'!': case u'"': case u'\'': case u'/': case u';':
-    case u'<': case u'=': case u'>': case u'?': case u'\\':
-      return true;
-    default:
-      return false;
+    case u'\t':
+    case u'\n':
+    case u'\r':
+    case u' ':
+    case u'!':
+    case u'"':
+    case u'\'':
+    case u'/':
+    case u';':
+    case u'<':
+    case u'=':
+    case u'>':
+    case u'?':
+    case u'\\': return true;
+    default: return false;
   }
 }
 
@@ -88,8 +93,7 @@ std::u16string charsetOf(std::u16string_view content) {
     }
   }
   for (std::size_t k = 0; k + 2 < tokens.size(); ++k)
-    if (sameName(tokens[k], u"charset") && tokens[k + 1] == u"=" &&
-        !separatesTokens(tokens[k + 2].front()))
+    if (sameName(tokens[k], u"charset") && tokens[k + 1] == u"=" && !separatesTokens(tokens[k + 2].front()))
       return std::u16string(tokens[k + 2]);
   return {};
 }
@@ -109,8 +113,7 @@ std::u16string detectDeclaredEncoding(const std::u16string& text) {
           const TagReader declaration(text, scanner, node, node.offset + 2);
           if (!sameName(declaration.name(), u"xml")) break;
           std::u16string_view encoding;
-          return declaration.value(u"encoding", encoding) ? std::u16string(encoding)
-                                                         : std::u16string();
+          return declaration.value(u"encoding", encoding) ? std::u16string(encoding) : std::u16string();
         }
         break;
       case node_kind::kStartTag: {
@@ -129,17 +132,14 @@ std::u16string detectDeclaredEncoding(const std::u16string& text) {
         break;
       }
       case node_kind::kEndTag:
-        if (insideHtml &&
-            sameName(std::u16string_view(text.data() + scanner.nameFirst(),
-                                         static_cast<std::size_t>(std::max(scanner.nameLength(), 0))),
-                     u"head"))
+        if (insideHtml && sameName(std::u16string_view(text.data() + scanner.nameFirst(),
+                                                       static_cast<std::size_t>(std::max(scanner.nameLength(), 0))),
+                                   u"head"))
           return {};
         break;
       case node_kind::kFaulty:
-      case node_kind::kEnd:
-        return {};
-      default:
-        break;
+      case node_kind::kEnd: return {};
+      default: break;
     }
   }
 }

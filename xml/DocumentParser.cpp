@@ -20,16 +20,18 @@ namespace {
 using namespace element_flags;
 
 class Parser {
-public:
-  Parser(ElementTable& table, int32_t& nextFreeIndex, std::u16string* resultLog,
-         bool ignoreCase)
-      : table_(table), nextFreeIndex_(nextFreeIndex), resultLog_(resultLog),
-        ignoreCase_(ignoreCase), index_(ignoreCase) {}
+ public:
+  Parser(ElementTable& table, int32_t& nextFreeIndex, std::u16string* resultLog, bool ignoreCase)
+      : table_(table),
+        nextFreeIndex_(nextFreeIndex),
+        resultLog_(resultLog),
+        ignoreCase_(ignoreCase),
+        index_(ignoreCase) {}
 
   int32_t run(NodeScanner& scanner);
   void shareText(const char16_t* text) { stack_.shareText(text); }
 
-private:
+ private:
   void startTag(const NodeReport& node, NodeScanner& scanner);
   void endTag(const NodeReport& node, NodeScanner& scanner);
   void faultyNode(NodeScanner& scanner);
@@ -43,14 +45,14 @@ private:
 
   ElementTable& table_;
   int32_t& nextFreeIndex_;
-  std::u16string* resultLog_; // null: faults are not recorded
+  std::u16string* resultLog_;  // null: faults are not recorded
   bool ignoreCase_;
   OpenTagStack stack_;
   OpenTagIndex index_;
   int32_t current_ = 0;
   int32_t first_ = 0;
   int32_t baseLevel_ = 0;
-  std::vector<int32_t> movedParents_; // parents that took over an unended element's children
+  std::vector<int32_t> movedParents_;  // parents that took over an unended element's children
 };
 
 int32_t Parser::run(NodeScanner& scanner) {
@@ -60,26 +62,23 @@ int32_t Parser::run(NodeScanner& scanner) {
     // Text nodes are not indexed and cannot be faulty: skipped in the same call.
     const NodeReport node = scanner.nextMarkup();
     switch (node.kind) {
-    case node_kind::kStartTag: startTag(node, scanner); break;
-    case node_kind::kEndTag: endTag(node, scanner); break;
-    case node_kind::kFaulty: faultyNode(scanner); break;
-    case node_kind::kEnd:
-      while (stack_.depth() > 0)
-        closeUnended(scanner.base() + scanner.length());
-      stack_.release();
-      fixMovedParents();
-      return first_;
-    default: break; // text, whitespace, CDATA, PIs, comments and the doctype are not indexed
+      case node_kind::kStartTag: startTag(node, scanner); break;
+      case node_kind::kEndTag: endTag(node, scanner); break;
+      case node_kind::kFaulty: faultyNode(scanner); break;
+      case node_kind::kEnd:
+        while (stack_.depth() > 0) closeUnended(scanner.base() + scanner.length());
+        stack_.release();
+        fixMovedParents();
+        return first_;
+      default: break;  // text, whitespace, CDATA, PIs, comments and the doctype are not indexed
     }
   }
 }
 
 void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
-  if (nextFreeIndex_ >= table_.capacity())
-    table_.growByHalf();
+  if (nextFreeIndex_ >= table_.capacity()) table_.growByHalf();
   const int32_t index = nextFreeIndex_++;
-  if (first_ == 0)
-    first_ = index;
+  if (first_ == 0) first_ = index;
 
   // Levels beyond the 16-bit field stay at its maximum.
   const int32_t level = std::min(baseLevel_ + stack_.depth(), kLevelMask);
@@ -100,15 +99,13 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
     record.prevSibling = index;
     record.flags = kFirstChild | level;
   }
-  record.start = scanner.base() + node.offset; // in read-file mode the text is a window
+  record.start = scanner.base() + node.offset;  // in read-file mode the text is a window
   record.length = node.length;
   table_.setTagLengths(index, node.length, 0);
 
   if ((node.flags & kEmptyElementTag) == 0) {
-    stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameFirst(),
-                scanner.nameLength());
-    if (index_.active())
-      index_.pushed(stack_);
+    stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameFirst(), scanner.nameLength());
+    if (index_.active()) index_.pushed(stack_);
     current_ = index;
   }
 }
@@ -116,20 +113,17 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
 void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
   const char16_t* name = scanner.text() + scanner.nameFirst();
   const int32_t nameLength = scanner.nameLength();
-  const int32_t matched =
-      matchingDepth(std::u16string_view(name, static_cast<size_t>(nameLength)));
+  const int32_t matched = matchingDepth(std::u16string_view(name, static_cast<size_t>(nameLength)));
   if (matched == 0) {
     table_.at(0).flags |= kNotWellFormed;
     table_.at(current_).flags |= kHasError;
     if (logging()) {
       const std::u16string tagName(name, static_cast<size_t>(nameLength));
-      addResultRecord(*resultLog_, 0, u"lone_end_tag", tagName.c_str(),
-                      scanner.base() + node.offset, -1);
+      addResultRecord(*resultLog_, 0, u"lone_end_tag", tagName.c_str(), scanner.base() + node.offset, -1);
     }
     return;
   }
-  while (stack_.depth() > matched)
-    closeUnended(scanner.base() + node.offset + 1); // offset2: the '/' of the end tag
+  while (stack_.depth() > matched) closeUnended(scanner.base() + node.offset + 1);  // offset2: the '/' of the end tag
   const int32_t index = stack_.top().record;
   ElementRecord& record = table_.at(index);
   record.length = scanner.base() + node.offset + node.length - record.start;
@@ -142,30 +136,24 @@ int32_t Parser::matchingDepth(std::u16string_view endTagName) {
   const auto closes = [&](int32_t depth) {
     const OpenTagStack::Entry& entry = stack_.at(depth);
     return name_match::matches(endTagName.data(), static_cast<int32_t>(endTagName.size()),
-                               std::u16string_view(stack_.nameOf(entry), entry.nameLength),
-                               ignoreCase_);
+                               std::u16string_view(stack_.nameOf(entry), entry.nameLength), ignoreCase_);
   };
   const int32_t depth = stack_.depth();
-  if (depth == 0)
-    return 0;
-  if (closes(depth))
-    return depth; // the usual case: the innermost element
+  if (depth == 0) return 0;
+  if (closes(depth)) return depth;  // the usual case: the innermost element
   // Stray end tags in deep nesting would make a linear search quadratic.
   constexpr int32_t kLinearSearchDepth = 32;
   if (depth > kLinearSearchDepth || index_.active()) {
-    if (!index_.active())
-      index_.build(stack_);
+    if (!index_.active()) index_.build(stack_);
     return index_.find(stack_, endTagName);
   }
   for (int32_t d = depth - 1; d >= 1; --d)
-    if (closes(d))
-      return d;
+    if (closes(d)) return d;
   return 0;
 }
 
 [[gnu::always_inline]] inline void Parser::popEntry() {
-  if (index_.active())
-    index_.popping(stack_);
+  if (index_.active()) index_.popping(stack_);
   stack_.pop();
 }
 
@@ -199,8 +187,7 @@ void Parser::closeUnended(int32_t offset2) {
   }
   if (logging()) {
     const std::u16string tagName(stack_.nameOf(entry), static_cast<size_t>(entry.nameLength));
-    addResultRecord(*resultLog_, 0, u"unended_start_tag", tagName.c_str(),
-                    table_.at(index).start, offset2);
+    addResultRecord(*resultLog_, 0, u"unended_start_tag", tagName.c_str(), table_.at(index).start, offset2);
   }
   popEntry();
   current_ = parentIndex;
@@ -225,31 +212,26 @@ void Parser::faultyNode(NodeScanner& scanner) {
 }
 
 void Parser::fixMovedParents() {
-  if (movedParents_.empty())
-    return;
+  if (movedParents_.empty()) return;
   std::sort(movedParents_.begin(), movedParents_.end());
-  movedParents_.erase(std::unique(movedParents_.begin(), movedParents_.end()),
-                      movedParents_.end());
+  movedParents_.erase(std::unique(movedParents_.begin(), movedParents_.end()), movedParents_.end());
   for (int32_t parent : movedParents_)
-    for (int32_t child = table_.at(parent).firstChild; child != 0;
-         child = table_.at(child).nextSibling)
+    for (int32_t child = table_.at(parent).firstChild; child != 0; child = table_.at(child).nextSibling)
       table_.at(child).parent = parent;
   std::vector<int32_t>().swap(movedParents_);
 }
 
-} // namespace
+}  // namespace
 
 int32_t parseDocument(TagDocument& document) {
   NodeScanner scanner(document.text_.data(), static_cast<int32_t>(document.text_.size()), 0);
   if ((document.options_ & TagDocument::kReadFileMode) != 0 && document.fileStream_)
     scanner.setRefill(document.fileStream_.get());
-  Parser parser(*document.elements_, document.nextFreeIndex_,
-                document.keepsResultLog_ ? &document.resultLog_ : nullptr,
+  Parser parser(*document.elements_, document.nextFreeIndex_, document.keepsResultLog_ ? &document.resultLog_ : nullptr,
                 (document.options_ & TagDocument::kIgnoreCase) != 0);
   // A loaded string neither moves nor loses its front while it is parsed: open tags'
   // names are read there. A file's window does both.
-  if ((document.options_ & TagDocument::kReadFileMode) == 0)
-    parser.shareText(document.text_.data());
+  if ((document.options_ & TagDocument::kReadFileMode) == 0) parser.shareText(document.text_.data());
   return parser.run(scanner);
 }
 

@@ -12,7 +12,7 @@ namespace xml {
 // The element index: records in segments of 65,536, so a full segment never moves.
 // Record i lives in segment i >> 16 at slot i & 0xFFFF.
 class ElementTable {
-public:
+ public:
   static constexpr int kSegmentShift = 16;
   static constexpr int32_t kSegmentRecords = 1 << kSegmentShift;
 
@@ -20,9 +20,7 @@ public:
   ElementTable(const ElementTable&) = delete;
   ElementTable& operator=(const ElementTable&) = delete;
 
-  ElementRecord& at(int32_t index) {
-    return segments_[index >> kSegmentShift][index & (kSegmentRecords - 1)];
-  }
+  ElementRecord& at(int32_t index) { return segments_[index >> kSegmentShift][index & (kSegmentRecords - 1)]; }
   const ElementRecord& at(int32_t index) const {
     return segments_[index >> kSegmentShift][index & (kSegmentRecords - 1)];
   }
@@ -48,10 +46,8 @@ public:
   int32_t endTagLength(int32_t index) const;
   void setTagLengths(int32_t index, int32_t startLength, int32_t endLength) {
     if (static_cast<uint32_t>(startLength) < tag_lengths::kStartMax &&
-        static_cast<uint32_t>(endLength) < tag_lengths::kEndMax && longStartTags_.empty() &&
-        longEndTags_.empty()) {
-      at(index).tagLengths = tag_lengths::pack(static_cast<uint32_t>(startLength),
-                                               static_cast<uint32_t>(endLength));
+        static_cast<uint32_t>(endLength) < tag_lengths::kEndMax && longStartTags_.empty() && longEndTags_.empty()) {
+      at(index).tagLengths = tag_lengths::pack(static_cast<uint32_t>(startLength), static_cast<uint32_t>(endLength));
       return;
     }
     setLongTagLengths(index, startLength, endLength);
@@ -60,15 +56,15 @@ public:
   void setEndTagLength(int32_t index, int32_t endLength) {
     if (static_cast<uint32_t>(endLength) < tag_lengths::kEndMax && longEndTags_.empty()) {
       ElementRecord& record = at(index);
-      record.tagLengths = tag_lengths::pack(tag_lengths::startField(record.tagLengths),
-                                            static_cast<uint32_t>(endLength));
+      record.tagLengths =
+          tag_lengths::pack(tag_lengths::startField(record.tagLengths), static_cast<uint32_t>(endLength));
       return;
     }
     setLongEndTagLength(index, endLength);
   }
   void forgetLongTags();
 
-private:
+ private:
   void setLongEndTagLength(int32_t index, int32_t endLength);
   void setLongTagLengths(int32_t index, int32_t startLength, int32_t endLength);
 

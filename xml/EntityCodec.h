@@ -8,9 +8,9 @@
 namespace xml {
 
 namespace entity_mode {
-inline constexpr uint32_t kAttribute = 0x01;      // also escape '"' and '\''
-inline constexpr uint32_t kKeepReferences = 0x08; // an '&' that starts a well-formed reference stays
-} // namespace entity_mode
+inline constexpr uint32_t kAttribute = 0x01;       // also escape '"' and '\''
+inline constexpr uint32_t kKeepReferences = 0x08;  // an '&' that starts a well-formed reference stays
+}  // namespace entity_mode
 
 // Copies text while resolving "&name;", "&#n;" and "&#xh;". length -1: up to the
 // terminating NUL. Options 0x100 / 0x200 of the document trim (and collapse) whitespace.

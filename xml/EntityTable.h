@@ -9,7 +9,7 @@ namespace xml {
 // is the sum of its character codes (ASCII capitals folded to small) modulo 130; names
 // themselves are matched exactly, so "Aring" and "aring" stay apart.
 class EntityTable {
-public:
+ public:
   static constexpr int kBucketCount = 130;
   static constexpr int kEntityCount = 253;
 

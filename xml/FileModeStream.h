@@ -15,11 +15,10 @@ namespace xml {
 // node runs into the end of the loaded text.
 // Write-file mode: writeChunk() takes text the document has finished with.
 class FileModeStream : public ScannerRefill {
-public:
+ public:
   ~FileModeStream() override = default;
 
-  bool refill(const char16_t*& /*text*/, int32_t& /*length*/, int32_t /*keepFrom*/,
-              int32_t& /*dropped*/) override {
+  bool refill(const char16_t*& /*text*/, int32_t& /*length*/, int32_t /*keepFrom*/, int32_t& /*dropped*/) override {
     return false;
   }
   // Writes count units of text (-1: all); false on a failed write.
@@ -27,7 +26,7 @@ public:
   // Records of the current chunk ("read", "write", "file_error", ...).
   virtual const std::u16string& chunkLog() const { return emptyLog_; }
 
-private:
+ private:
   std::u16string emptyLog_;
 };
 

@@ -8,8 +8,7 @@ namespace xml {
 
 namespace {
 
-static_assert(std::endian::native == std::endian::little,
-              "char16_t buffers are handed to iconv as UTF-16LE");
+static_assert(std::endian::native == std::endian::little, "char16_t buffers are handed to iconv as UTF-16LE");
 constexpr const char* kUtf16 = "UTF-16LE";
 constexpr char kQuestionMarkUtf16[] = {'?', 0};
 constexpr std::size_t kCountingBlock = 4096;
@@ -28,8 +27,7 @@ bool isLowSurrogateAt(const char* p) {
 
 std::unique_ptr<IconvCodec> IconvCodec::open(const char* encoding, Direction direction) {
   if (!encoding || !*encoding) return nullptr;
-  iconv_t handle = direction == Direction::toUtf16 ? iconv_open(kUtf16, encoding)
-                                                    : iconv_open(encoding, kUtf16);
+  iconv_t handle = direction == Direction::toUtf16 ? iconv_open(kUtf16, encoding) : iconv_open(encoding, kUtf16);
   if (handle == reinterpret_cast<iconv_t>(-1)) return nullptr;
   return std::unique_ptr<IconvCodec>(new IconvCodec(handle, direction));
 }
@@ -77,8 +75,8 @@ bool IconvCodec::closeShiftState(char*& out, std::size_t& left) {
 // they write even a short one, and so stop early at the end of an exact
 // buffer; there the conversion goes on one character at a time through a
 // scratch block.
-IconvCodec::Step IconvCodec::convertOneCharacter(char*& source, std::size_t& sourceLeft,
-                                                 char*& out, std::size_t& left) {
+IconvCodec::Step IconvCodec::convertOneCharacter(char*& source, std::size_t& sourceLeft, char*& out,
+                                                 std::size_t& left) {
   const std::size_t unit = direction_ == Direction::fromUtf16 ? 2 : 1;
   std::size_t take = unit;
   for (; take <= sourceLeft && take <= kLongestSequence; take += unit) {
@@ -88,7 +86,7 @@ IconvCodec::Step IconvCodec::convertOneCharacter(char*& source, std::size_t& sou
     char* end = scratch;
     std::size_t room = sizeof scratch;
     const bool converted = iconv(handle_, &in, &inLeft, &end, &room) != static_cast<std::size_t>(-1);
-    if (!converted && errno == EINVAL) continue;  // the character needs more bytes
+    if (!converted && errno == EINVAL) continue;          // the character needs more bytes
     if (!converted && in == source) return Step::failed;  // EILSEQ: for the caller to replace
     if (!copyOut(scratch, end, out, left)) return Step::full;
     sourceLeft -= static_cast<std::size_t>(in - source);
@@ -107,8 +105,8 @@ bool IconvCodec::copyOut(const char* from, const char* end, char*& out, std::siz
   return true;
 }
 
-IconvCodec::Result IconvCodec::convert(const char* in, std::size_t length, char* out,
-                                       std::size_t capacity, bool endOfText) {
+IconvCodec::Result IconvCodec::convert(const char* in, std::size_t length, char* out, std::size_t capacity,
+                                       bool endOfText) {
   Result result;
   char block[kCountingBlock];
   const bool counting = out == nullptr;
@@ -127,8 +125,7 @@ IconvCodec::Result IconvCodec::convert(const char* in, std::size_t length, char*
 
   bool stateClosed = false;
   for (;;) {
-    if (sourceLeft > 0 &&
-        iconv(handle_, &source, &sourceLeft, &cursor, &left) != static_cast<std::size_t>(-1))
+    if (sourceLeft > 0 && iconv(handle_, &source, &sourceLeft, &cursor, &left) != static_cast<std::size_t>(-1))
       continue;  // all used; a further call with sourceLeft 0 ends the loop below
     if (sourceLeft == 0) {
       if (!endOfText || stateClosed) break;
@@ -165,8 +162,8 @@ IconvCodec::Result IconvCodec::convert(const char* in, std::size_t length, char*
     std::size_t skip = unit;
     if (errno == EINVAL) {
       skip = sourceLeft;
-    } else if (direction_ == Direction::fromUtf16 && sourceLeft >= 4 &&
-               isHighSurrogateAt(source) && isLowSurrogateAt(source + 2)) {
+    } else if (direction_ == Direction::fromUtf16 && sourceLeft >= 4 && isHighSurrogateAt(source) &&
+               isLowSurrogateAt(source + 2)) {
       skip = 4;
     }
     if (skip > sourceLeft) skip = sourceLeft;

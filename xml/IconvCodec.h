@@ -23,10 +23,10 @@ class IconvCodec {
   IconvCodec& operator=(const IconvCodec&) = delete;
 
   struct Result {
-    std::size_t consumed = 0;  // source bytes used
-    std::size_t produced = 0;  // target bytes written (or counted)
-    bool substituted = false;  // some character became '?'
-    bool outputFull = false;   // stopped because the next character did not fit
+    std::size_t consumed = 0;    // source bytes used
+    std::size_t produced = 0;    // target bytes written (or counted)
+    bool substituted = false;    // some character became '?'
+    bool outputFull = false;     // stopped because the next character did not fit
     std::size_t incomplete = 0;  // source bytes of an unfinished character left at the end
   };
 
@@ -34,8 +34,7 @@ class IconvCodec {
   // only counts them when `out` is null). With `endOfText` an unfinished
   // character at the end becomes '?' and the shift state is closed; without
   // it the unfinished bytes are left, counted in `incomplete`.
-  Result convert(const char* in, std::size_t length, char* out, std::size_t capacity,
-                 bool endOfText);
+  Result convert(const char* in, std::size_t length, char* out, std::size_t capacity, bool endOfText);
 
   // Back to the initial shift state.
   void reset();

@@ -8,28 +8,21 @@ namespace xml {
 
 namespace name_match {
 
-inline char16_t foldAscii(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
+inline char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 // True when `given` agrees with the name over the name's whole length and then ends
 // or goes on with ' ', '/', '=', '[' or ']'. Used for element names, attribute names
 // and end tags against open start tags.
-inline bool matches(const char16_t* name, int32_t nameLength, std::u16string_view given,
-                    bool ignoreCase) {
-  if (nameLength < 0 || given.size() < static_cast<size_t>(nameLength))
-    return false;
+inline bool matches(const char16_t* name, int32_t nameLength, std::u16string_view given, bool ignoreCase) {
+  if (nameLength < 0 || given.size() < static_cast<size_t>(nameLength)) return false;
   if (ignoreCase) {
     for (int32_t i = 0; i < nameLength; ++i)
-      if (foldAscii(name[i]) != foldAscii(given[i]))
-        return false;
+      if (foldAscii(name[i]) != foldAscii(given[i])) return false;
   } else {
     for (int32_t i = 0; i < nameLength; ++i)
-      if (name[i] != given[i])
-        return false;
+      if (name[i] != given[i]) return false;
   }
-  if (given.size() == static_cast<size_t>(nameLength))
-    return true;
+  if (given.size() == static_cast<size_t>(nameLength)) return true;
   const char16_t next = given[nameLength];
   return next == u' ' || next == u'/' || next == u'=' || next == u'[' || next == u']';
 }
@@ -39,6 +32,6 @@ inline std::u16string_view argument(const char16_t* text) {
   return text == nullptr ? std::u16string_view() : std::u16string_view(text);
 }
 
-} // namespace name_match
+}  // namespace name_match
 
 }  // namespace xml

@@ -13,13 +13,11 @@ namespace {
 
 // Characters that open a start tag after '<': ':', '_', ASCII letters and everything
 // above the grave accent (small letters, '{', '|', '}', '~' and all non-ASCII).
-bool opensStartTag(char16_t c) {
-  return c > 0x60 || (c >= u'A' && c <= u'Z') || c == u':' || c == u'_';
-}
+bool opensStartTag(char16_t c) { return c > 0x60 || (c >= u'A' && c <= u'Z') || c == u':' || c == u'_'; }
 
 bool isQuote(char16_t c) { return c == u'"' || c == u'\''; }
 
-} // namespace
+}  // namespace
 
 void NodeScanner::reset(const char16_t* text, int32_t length, int32_t offset) {
   text_ = text;
@@ -36,11 +34,9 @@ void NodeScanner::skipText() {
     const char16_t* end = text_ + length_;
     const char16_t* next = find(text_ + offset_, end, u'<');
     offset_ = static_cast<int32_t>(next - text_);
-    if (next != end || refill_ == nullptr)
-      return;
+    if (next != end || refill_ == nullptr) return;
     int32_t dropped = 0;
-    if (!refill_->refill(text_, length_, offset_, dropped))
-      return;
+    if (!refill_->refill(text_, length_, offset_, dropped)) return;
     offset_ -= dropped;
     base_ += dropped;
   }
@@ -54,19 +50,16 @@ void NodeScanner::skipText() {
 NodeReport NodeScanner::unterminated(int32_t s, const char16_t* typeWord) {
   reachedEnd_ = true;
   if (recordFaults_)
-    addResultRecord(log_, result_mode::kTextIsType, u"unterminated_tag_syntax", typeWord,
-                    base_ + s, -1);
+    addResultRecord(log_, result_mode::kTextIsType, u"unterminated_tag_syntax", typeWord, base_ + s, -1);
   return node(node_kind::kFaulty, s, length_);
 }
 
 NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName) {
-  if (recordFaults_)
-    addResultRecord(log_, 0, recordName, nullptr, base_ + s, -1);
+  if (recordFaults_) addResultRecord(log_, 0, recordName, nullptr, base_ + s, -1);
   // The faulty node runs to the next '>' (included) or up to the next '<'.
   const char16_t* end = text_ + length_;
   const char16_t* q = findEither(text_ + at, end, u'>', u'<');
-  if (q == end)
-    return unterminated(s, u"tag");
+  if (q == end) return unterminated(s, u"tag");
   const int32_t stop = static_cast<int32_t>(q - text_) + (*q == u'>' ? 1 : 0);
   return node(node_kind::kFaulty, s, stop);
 }
@@ -78,35 +71,27 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
     return node(node_kind::kEnd, length_, length_);
   }
   const char16_t* p = text_ + s;
-  if (*p != u'<')
-    return scanText(s);
-  if (s + 1 >= length_)
-    return unterminated(s, u"tag");
+  if (*p != u'<') return scanText(s);
+  if (s + 1 >= length_) return unterminated(s, u"tag");
   const char16_t c = p[1];
-  if (c == u'/')
-    return scanEndTag(s);
-  if (c == u'?')
-    return scanProcessingInstruction(s);
-  if (opensStartTag(c))
-    return scanStartTag(s);
-  if (c == u'!')
-    return scanExclamation(s);
+  if (c == u'/') return scanEndTag(s);
+  if (c == u'?') return scanProcessingInstruction(s);
+  if (opensStartTag(c)) return scanStartTag(s);
+  if (c == u'!') return scanExclamation(s);
   return fault(s, s + 1, u"first_tag_syntax");
 }
 
 [[gnu::always_inline]] inline NodeReport NodeScanner::scanText(int32_t s) {
   const char16_t* p = text_ + s;
   const char16_t* end = text_ + length_;
-  const char16_t* q = p + 1; // the first character never ends a text, not even a '>'
+  const char16_t* q = p + 1;  // the first character never ends a text, not even a '>'
   if (isSpace(*p)) {
-    while (q < end && isSpace(*q))
-      ++q;
+    while (q < end && isSpace(*q)) ++q;
     if (q == end) {
       reachedEnd_ = true;
       return node(node_kind::kWhitespace, s, length_);
     }
-    if (*q == u'<')
-      return node(node_kind::kWhitespace, s, static_cast<int32_t>(q - text_));
+    if (*q == u'<') return node(node_kind::kWhitespace, s, static_cast<int32_t>(q - text_));
   }
   q = findEither(q, end, u'<', u'>');
   if (q == end) {
@@ -125,8 +110,7 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
   bool nameHasEquals = false;
   while (q < end) {
     const char16_t c = *q;
-    if (char_search::endsTagName(c))
-      break;
+    if (char_search::endsTagName(c)) break;
     nameHasEquals |= (c == u'=');
     ++q;
   }
@@ -140,104 +124,81 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
   bool valueEndsTag = false;
   for (;;) {
     r = findEither(r, end, u'>', u'=');
-    if (r == end)
-      return unterminated(s, u"start_tag");
-    if (*r == u'>')
-      break;
+    if (r == end) return unterminated(s, u"start_tag");
+    if (*r == u'>') break;
     ++r;
-    while (r < end && isSpace(*r))
-      ++r;
-    if (r == end)
-      return unterminated(s, u"start_tag");
+    while (r < end && isSpace(*r)) ++r;
+    if (r == end) return unterminated(s, u"start_tag");
     const char16_t c = *r;
-    if (c == u'>')
-      break;
-    if (c == u'=')
-      continue;
+    if (c == u'>') break;
+    if (c == u'=') continue;
     if (isQuote(c)) {
       const char16_t* close = find(r + 1, end, c);
-      if (close == end)
-        return unterminated(s, u"start_tag");
+      if (close == end) return unterminated(s, u"start_tag");
       r = close + 1;
       continue;
     }
     ++r;
-    while (r < end && !isSpace(*r) && *r != u'>')
-      ++r;
+    while (r < end && !isSpace(*r) && *r != u'>') ++r;
     if (r < end && *r == u'>') {
       valueEndsTag = true;
       break;
     }
   }
   const bool empty = !valueEndsTag && r[-1] == u'/';
-  return node(node_kind::kStartTag, s, static_cast<int32_t>(r - text_) + 1,
-              empty ? kEmptyElementTag : 0);
+  return node(node_kind::kStartTag, s, static_cast<int32_t>(r - text_) + 1, empty ? kEmptyElementTag : 0);
 }
 
 [[gnu::always_inline]] inline NodeReport NodeScanner::scanEndTag(int32_t s) {
   const char16_t* end = text_ + length_;
   const char16_t* q = text_ + s + 2;
-  while (q < end && !char_search::endsTagName(*q))
-    ++q;
+  while (q < end && !char_search::endsTagName(*q)) ++q;
   nameFirst_ = s + 2;
   nameLast_ = static_cast<int32_t>(q - text_) - 1;
   q = find(q, end, u'>');
-  if (q == end)
-    return unterminated(s, u"end_tag");
+  if (q == end) return unterminated(s, u"end_tag");
   return node(node_kind::kEndTag, s, static_cast<int32_t>(q - text_) + 1);
 }
 
 NodeReport NodeScanner::scanProcessingInstruction(int32_t s) {
   const char16_t* end = text_ + length_;
   const char16_t* q = text_ + s + 2;
-  while (q < end && !isSpace(*q) && *q != u'?' && *q != u'/' && *q != u'>')
-    ++q;
+  while (q < end && !isSpace(*q) && *q != u'?' && *q != u'/' && *q != u'>') ++q;
   nameFirst_ = s + 2;
   nameLast_ = static_cast<int32_t>(q - text_) - 1;
   // "<?>" is already whole: the '?' of the opener completes the terminator.
-  return finishAtTerminator(s, s + 2, node_kind::kProcessingInstruction, u"?", 1,
-                            u"processing_instruction");
+  return finishAtTerminator(s, s + 2, node_kind::kProcessingInstruction, u"?", 1, u"processing_instruction");
 }
 
-NodeReport NodeScanner::finishAtTerminator(int32_t s, int32_t from, int32_t kind,
-                                           const char16_t* tail, int tailLength,
+NodeReport NodeScanner::finishAtTerminator(int32_t s, int32_t from, int32_t kind, const char16_t* tail, int tailLength,
                                            const char16_t* typeWord) {
   const char16_t* end = text_ + length_;
   const char16_t* q = text_ + from;
   for (;;) {
     q = find(q, end, u'>');
-    if (q == end)
-      return unterminated(s, typeWord);
+    if (q == end) return unterminated(s, typeWord);
     bool complete = true;
-    for (int i = 0; i < tailLength; ++i)
-      complete &= (q[i - tailLength] == tail[i]);
-    if (complete)
-      return node(kind, s, static_cast<int32_t>(q - text_) + 1);
+    for (int i = 0; i < tailLength; ++i) complete &= (q[i - tailLength] == tail[i]);
+    if (complete) return node(kind, s, static_cast<int32_t>(q - text_) + 1);
     ++q;
   }
 }
 
 NodeReport NodeScanner::scanExclamation(int32_t s) {
-  if (s + 2 >= length_)
-    return unterminated(s, u"tag");
+  if (s + 2 >= length_) return unterminated(s, u"tag");
   const char16_t c = text_[s + 2];
   if (c == u'-') {
-    if (s + 3 >= length_)
-      return unterminated(s, u"tag");
-    if (text_[s + 3] != u'-')
-      return fault(s, s + 3, u"comment_tag_syntax");
+    if (s + 3 >= length_) return unterminated(s, u"tag");
+    if (text_[s + 3] != u'-') return fault(s, s + 3, u"comment_tag_syntax");
     // "<!-->" is already whole: the opener's dashes complete the terminator.
     return finishAtTerminator(s, s + 4, node_kind::kComment, u"--", 2, u"comment");
   }
   if (c == u'[') {
-    if (s + 3 >= length_)
-      return unterminated(s, u"tag");
-    if (text_[s + 3] != u'C')
-      return fault(s, s + 3, u"cdata_section_syntax");
+    if (s + 3 >= length_) return unterminated(s, u"tag");
+    if (text_[s + 3] != u'C') return fault(s, s + 3, u"cdata_section_syntax");
     return finishAtTerminator(s, s + 4, node_kind::kCdata, u"]]", 2, u"cdata_section");
   }
-  if (c == u'D')
-    return scanDocumentType(s);
+  if (c == u'D') return scanDocumentType(s);
   return fault(s, s + 2, u"exclamation_tag_syntax");
 }
 
@@ -246,22 +207,19 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
   const char16_t* end = text_ + length_;
   const char16_t* r = text_ + s + 3;
   const auto at = [begin](const char16_t* ptr) { return static_cast<int32_t>(ptr - begin); };
-  bool faulty = false; // a faulty nested node: the declaration is reported faulty as a whole
+  bool faulty = false;  // a faulty nested node: the declaration is reported faulty as a whole
   while (r < end) {
     const char16_t c = *r;
-    if (c == u'>')
-      return node(faulty ? node_kind::kFaulty : node_kind::kDocumentType, s, at(r) + 1);
+    if (c == u'>') return node(faulty ? node_kind::kFaulty : node_kind::kDocumentType, s, at(r) + 1);
     if (c != u'<') {
       ++r;
       continue;
     }
     // A nested node of the internal subset.
-    if (r + 1 == end)
-      break;
+    if (r + 1 == end) break;
     const char16_t c1 = r[1];
     if (c1 == u'!') {
-      if (r + 2 == end)
-        break;
+      if (r + 2 == end) break;
       const char16_t c2 = r[2];
       if (c2 == u'A' || c2 == u'E' || c2 == u'N') {
         // Markup declaration: quoted literals may hold '>'.
@@ -269,13 +227,11 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
         while (q < end && *q != u'>') {
           if (isQuote(*q)) {
             q = find(q + 1, end, *q);
-            if (q == end)
-              break;
+            if (q == end) break;
           }
           ++q;
         }
-        if (q >= end)
-          break;
+        if (q >= end) break;
         r = q + 1;
         continue;
       }
@@ -283,25 +239,20 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
         const char16_t* q = r + 4;
         for (;;) {
           q = find(q, end, u'>');
-          if (q == end || (q[-1] == u'-' && q[-2] == u'-'))
-            break;
+          if (q == end || (q[-1] == u'-' && q[-2] == u'-')) break;
           ++q;
         }
-        if (q == end)
-          break;
+        if (q == end) break;
         r = q + 1;
         continue;
       }
-      if (c2 == u'-' && r + 3 == end)
-        break;
+      if (c2 == u'-' && r + 3 == end) break;
       // A faulty nested node runs to the next '>' (included) or up to the next '<'; the
       // declaration goes on after it, so its internal subset is not read as markup.
-      if (recordFaults_)
-        addResultRecord(log_, 0, u"doctype_tag_syntax", nullptr, base_ + s, -1);
+      if (recordFaults_) addResultRecord(log_, 0, u"doctype_tag_syntax", nullptr, base_ + s, -1);
       faulty = true;
       const char16_t* q = findEither(r + 2, end, u'>', u'<');
-      if (q == end)
-        break;
+      if (q == end) break;
       r = *q == u'>' ? q + 1 : q;
       continue;
     }
@@ -309,23 +260,20 @@ NodeReport NodeScanner::scanDocumentType(int32_t s) {
       const char16_t* q = r + 2;
       for (;;) {
         q = find(q, end, u'>');
-        if (q == end || q[-1] == u'?')
-          break;
+        if (q == end || q[-1] == u'?') break;
         ++q;
       }
-      if (q == end)
-        break;
+      if (q == end) break;
       r = q + 1;
       continue;
     }
     if (opensStartTag(c1)) {
       const char16_t* q = find(r + 1, end, u'>');
-      if (q == end)
-        break;
+      if (q == end) break;
       r = q + 1;
       continue;
     }
-    ++r; // a '<' that opens nothing is an ordinary character here
+    ++r;  // a '<' that opens nothing is an ordinary character here
   }
   return unterminated(s, u"document_type");
 }
@@ -348,12 +296,10 @@ NodeReport NodeScanner::nextWithRefill() {
     const int32_t start = offset_;
     reachedEnd_ = false;
     NodeReport report = scanNode();
-    if (!reachedEnd_)
-      return report;
+    if (!reachedEnd_) return report;
     // The node ran into the end of the loaded text: with more text it may end elsewhere.
     int32_t dropped = 0;
-    if (!refill_->refill(text_, length_, start, dropped))
-      return report;
+    if (!refill_->refill(text_, length_, start, dropped)) return report;
     log_.resize(logSize);
     offset_ = start - dropped;
     base_ += dropped;

@@ -21,7 +21,7 @@ inline constexpr int32_t kDocumentType = 64;
 inline constexpr int32_t kLoneEndTag = 128;
 inline constexpr int32_t kFaulty = -1;
 inline constexpr int32_t kEnd = -2;
-} // namespace node_kind
+}  // namespace node_kind
 
 // Set on a start tag that ends with "/>".
 inline constexpr uint32_t kEmptyElementTag = 0x10000;
@@ -37,22 +37,19 @@ struct NodeReport {
 // into the end of that window the scanner asks for more: the text before keepFrom may
 // be dropped, the next chunk appended. The scanner then scans the node again.
 class ScannerRefill {
-public:
+ public:
   virtual ~ScannerRefill() = default;
   // Returns false when the file has no more text. Otherwise text and length describe
   // the new window and dropped is the number of units removed from its front.
-  virtual bool refill(const char16_t*& text, int32_t& length, int32_t keepFrom,
-                      int32_t& dropped) = 0;
+  virtual bool refill(const char16_t*& text, int32_t& length, int32_t keepFrom, int32_t& dropped) = 0;
 };
 
 // Finds the next node of a UTF-16 text: one pass, no copying. Faults are written as
 // result records into the scanner's own log; the node is then reported as faulty.
 class NodeScanner {
-public:
+ public:
   NodeScanner() = default;
-  NodeScanner(const char16_t* text, int32_t length, int32_t offset = 0) {
-    reset(text, length, offset);
-  }
+  NodeScanner(const char16_t* text, int32_t length, int32_t offset = 0) { reset(text, length, offset); }
 
   void reset(const char16_t* text, int32_t length, int32_t offset = 0);
   // Reports the node at the current offset and moves the offset past it.
@@ -82,10 +79,10 @@ public:
   void setRecordFaults(bool record) { recordFaults_ = record; }
   void setRefill(ScannerRefill* refill) { refill_ = refill; }
 
-private:
+ private:
   NodeReport nextWithRefill();
   NodeReport scanOnce();
-  NodeReport scanNode(); // scanOnce's body, inlined where nodes are scanned in a loop
+  NodeReport scanNode();  // scanOnce's body, inlined where nodes are scanned in a loop
   NodeReport scanStartTag(int32_t s);
   NodeReport scanEndTag(int32_t s);
   NodeReport scanProcessingInstruction(int32_t s);
@@ -93,8 +90,8 @@ private:
   NodeReport scanDocumentType(int32_t s);
   NodeReport scanText(int32_t s);
   // Scans for '>' from `from`, accepting the one whose preceding characters are `tail`.
-  NodeReport finishAtTerminator(int32_t s, int32_t from, int32_t kind, const char16_t* tail,
-                                int tailLength, const char16_t* typeWord);
+  NodeReport finishAtTerminator(int32_t s, int32_t from, int32_t kind, const char16_t* tail, int tailLength,
+                                const char16_t* typeWord);
   NodeReport fault(int32_t s, int32_t at, const char16_t* recordName);
   NodeReport unterminated(int32_t s, const char16_t* typeWord);
   NodeReport node(int32_t kind, int32_t s, int32_t end, uint32_t flags = 0);
@@ -105,7 +102,7 @@ private:
   int32_t base_ = 0;
   int32_t nameFirst_ = 0;
   int32_t nameLast_ = -1;
-  bool reachedEnd_ = false; // the last scan ran into the end of the text
+  bool reachedEnd_ = false;  // the last scan ran into the end of the text
   bool recordFaults_ = true;
   ScannerRefill* refill_ = nullptr;
   std::u16string log_;

@@ -18,19 +18,20 @@ class OpenTagStack;
 // and the entry's name ends there or goes on with '=', '[' or ']' (a tag name holds
 // no space or '/'). Each entry is therefore filed under every such prefix of its name.
 class OpenTagIndex {
-public:
+ public:
   explicit OpenTagIndex(bool ignoreCase) : ignoreCase_(ignoreCase) {}
 
   bool active() const { return active_; }
   // Files every entry of the stack (depth 1 up).
   void build(const OpenTagStack& stack);
-  void pushed(const OpenTagStack& stack);  // the stack's top entry is new
-  void popping(const OpenTagStack& stack); // the stack's top entry is about to go
+  void pushed(const OpenTagStack& stack);   // the stack's top entry is new
+  void popping(const OpenTagStack& stack);  // the stack's top entry is about to go
   // Innermost depth whose entry the end tag closes, or 0.
   int32_t find(const OpenTagStack& stack, std::u16string_view endTagName) const;
 
-private:
-  template <typename Visit> void forEachKey(std::u16string_view name, Visit visit) const;
+ private:
+  template <typename Visit>
+  void forEachKey(std::u16string_view name, Visit visit) const;
   uint64_t hashOf(std::u16string_view name) const;
 
   bool ignoreCase_;

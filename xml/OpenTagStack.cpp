@@ -8,8 +8,7 @@ namespace {
 constexpr int32_t kInitialRoom = 7;
 }
 
-OpenTagStack::OpenTagStack()
-    : entries_(std::make_unique<Entry[]>(kInitialRoom)), size_(1), room_(kInitialRoom) {
+OpenTagStack::OpenTagStack() : entries_(std::make_unique<Entry[]>(kInitialRoom)), size_(1), room_(kInitialRoom) {
   entries_[0] = Entry{0, 0, 0};
 }
 

@@ -10,10 +10,10 @@ namespace xml {
 // The elements the parser has opened and not yet closed: each entry keeps a copy of
 // the start tag's name and the element's record index. Entry 0 is the document.
 class OpenTagStack {
-public:
+ public:
   struct Entry {
     int32_t record;
-    int32_t nameStart; // into the shared name buffer
+    int32_t nameStart;  // into the shared name buffer
     int32_t nameLength;
   };
 
@@ -34,8 +34,7 @@ public:
 
   // `name` lies at `offset` of the shared text, when there is one.
   void push(int32_t record, const char16_t* name, int32_t offset, int32_t nameLength) {
-    if (size_ == room_)
-      grow();
+    if (size_ == room_) grow();
     int32_t start = offset;
     if (shared_ == nullptr) {
       start = static_cast<int32_t>(names_.size());
@@ -44,17 +43,15 @@ public:
     entries_[size_++] = Entry{record, start, nameLength};
   }
   void pop() {
-    if (size_ <= 1)
-      return;
+    if (size_ <= 1) return;
     --size_;
-    if (shared_ == nullptr)
-      names_.resize(static_cast<size_t>(entries_[size_].nameStart));
+    if (shared_ == nullptr) names_.resize(static_cast<size_t>(entries_[size_].nameStart));
   }
   // Frees the entries and names (the stack lives only during a parse).
   void release();
 
-private:
-  void grow(); // doubles the room
+ private:
+  void grow();  // doubles the room
 
   std::unique_ptr<Entry[]> entries_;
   int32_t size_ = 0;

@@ -28,11 +28,21 @@ namespace {
 // Characters that end an element name (and the names of other nodes).
 bool endsName(char16_t c) {
   switch (c) {
-  case u'\t': case u'\n': case u'\r': case u' ': case u'!': case u'"': case u'\'':
-  case u'/': case u';': case u'<': case u'=': case u'>': case u'?': case u'\\':
-    return true;
-  default:
-    return false;
+    case u'\t':
+    case u'\n':
+    case u'\r':
+    case u' ':
+    case u'!':
+    case u'"':
+    case u'\'':
+    case u'/':
+    case u';':
+    case u'<':
+    case u'=':
+    case u'>':
+    case u'?':
+    case u'\\': return true;
+    default: return false;
   }
 }
 
@@ -43,8 +53,7 @@ void adviseHugePages(void* block, size_t bytes) {
   constexpr uintptr_t kHugePage = 2u << 20;
   const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHugePage - 1);
-  if (to > from)
-    madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE); // advice only
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);  // advice only
 #else
   (void)block;
   (void)bytes;
@@ -60,23 +69,22 @@ std::u16string numberText(int32_t value) {
   return std::u16string(digits, digits + n);
 }
 
-} // namespace
+}  // namespace
 
 TagDocument::TagDocument()
-    : savedPositions_(std::make_unique<SavedPositions>()),
-      elements_(std::make_unique<ElementTable>()) {
+    : savedPositions_(std::make_unique<SavedPositions>()), elements_(std::make_unique<ElementTable>()) {
   loadString(nullptr);
 }
 
 TagDocument::TagDocument(QuietLog)
     : savedPositions_(std::make_unique<SavedPositions>()),
-      elements_(std::make_unique<ElementTable>()), keepsResultLog_(false) {
+      elements_(std::make_unique<ElementTable>()),
+      keepsResultLog_(false) {
   loadString(nullptr);
 }
 
 TagDocument::~TagDocument() {
-  if (fileMode())
-    closeFile(); // TagDocumentFiles.cpp: what waits to be written is not lost
+  if (fileMode()) closeFile();  // TagDocumentFiles.cpp: what waits to be written is not lost
 }
 
 std::unique_ptr<TagDocument> TagDocument::forResultLog() {
@@ -90,8 +98,7 @@ int32_t TagDocument::endTagLength(int32_t index) const { return elements_->endTa
 // ---------------------------------------------------------------- loading
 
 bool TagDocument::loadString(const char16_t* text) {
-  if (fileMode())
-    return false;
+  if (fileMode()) return false;
   if (text == nullptr) {
     text_.clear();
     elements_->release();
@@ -102,21 +109,19 @@ bool TagDocument::loadString(const char16_t* text) {
 }
 
 bool TagDocument::loadString(std::u16string_view text) {
-  if (fileMode())
-    return false;
+  if (fileMode()) return false;
   return loadText(text);
 }
 
 bool TagDocument::loadText(std::u16string_view text) {
-  if (text.size() > kLongestText)
-    text = {};
+  if (text.size() > kLongestText) text = {};
   // The text is copied whole before anything changes: it may be the document's own text
   // or lie in its result log, which is emptied next.
   const std::less<const char16_t*> before;
-  const bool inText = !text.empty() && !before(text.data(), text_.data()) &&
-                      before(text.data(), text_.data() + text_.capacity() + 1);
+  const bool inText =
+      !text.empty() && !before(text.data(), text_.data()) && before(text.data(), text_.data() + text_.capacity() + 1);
   if (inText) {
-    text_.assign(text); // copes with its own characters
+    text_.assign(text);  // copes with its own characters
   } else {
     text_.clear();
     text_.reserve(text.size());
@@ -137,8 +142,7 @@ void TagDocument::resetPosition() {
 }
 
 bool TagDocument::indexText() {
-  if (text_.size() > kLongestText)
-    std::u16string().swap(text_);
+  if (text_.size() > kLongestText) std::u16string().swap(text_);
   forgetAttributes();
   resetPosition();
   windowStart_ = 0;
@@ -154,8 +158,7 @@ bool TagDocument::indexText() {
   ElementRecord& document = elements_->at(0);
   document.length = static_cast<int32_t>(text_.size());
   if (first == 0) {
-    if (keepsResultLog_)
-      addResultRecord(resultLog_, 0, u"no_root_element", nullptr, -1, -1);
+    if (keepsResultLog_) addResultRecord(resultLog_, 0, u"no_root_element", nullptr, -1, -1);
   } else {
     document.firstChild = first;
     if (elements_->at(first).nextSibling != 0 && keepsResultLog_)
@@ -164,12 +167,9 @@ bool TagDocument::indexText() {
 
   const ElementRecord& root = elements_->at(0);
   const bool notWellFormed = (root.flags & kNotWellFormed) != 0;
-  if (options_ & kWriteFileMode)
-    return true;
-  if (options_ & kReadFileMode)
-    return !notWellFormed;
-  return !notWellFormed && root.firstChild != 0 &&
-         elements_->at(root.firstChild).nextSibling == 0;
+  if (options_ & kWriteFileMode) return true;
+  if (options_ & kReadFileMode) return !notWellFormed;
+  return !notWellFormed && root.firstChild != 0 && elements_->at(root.firstChild).nextSibling == 0;
 }
 
 // ---------------------------------------------------------------- walking
@@ -183,24 +183,20 @@ void TagDocument::rewind() {
 }
 
 bool TagDocument::findNextElement(const char16_t* name) {
-  if ((options_ & kWriteFileMode) != 0 || elements_->capacity() == 0)
-    return false;
+  if ((options_ & kWriteFileMode) != 0 || elements_->capacity() == 0) return false;
   const std::u16string_view given = name_match::argument(name);
-  if (!given.empty() && given.front() == u'/')
-    return false;
-  int32_t candidate = currentIndex_ != 0 ? elements_->at(currentIndex_).nextSibling
-                                         : elements_->at(parentIndex_).firstChild;
+  if (!given.empty() && given.front() == u'/') return false;
+  int32_t candidate =
+      currentIndex_ != 0 ? elements_->at(currentIndex_).nextSibling : elements_->at(parentIndex_).firstChild;
   if (!given.empty()) {
     while (candidate != 0) {
       const std::u16string_view candidateName = elementName(candidate);
-      if (name_match::matches(candidateName.data(), static_cast<int32_t>(candidateName.size()),
-                              given, ignoreCase()))
+      if (name_match::matches(candidateName.data(), static_cast<int32_t>(candidateName.size()), given, ignoreCase()))
         break;
       candidate = elements_->at(candidate).nextSibling;
     }
   }
-  if (candidate == 0)
-    return false;
+  if (candidate == 0) return false;
   parentIndex_ = elements_->at(candidate).parent;
   currentIndex_ = candidate;
   childIndex_ = 0;
@@ -211,8 +207,7 @@ bool TagDocument::findNextElement(const char16_t* name) {
 }
 
 bool TagDocument::enterElement() {
-  if (currentIndex_ == 0 || nodeKind_ != node_kind::kElement)
-    return false;
+  if (currentIndex_ == 0 || nodeKind_ != node_kind::kElement) return false;
   parentIndex_ = currentIndex_;
   currentIndex_ = childIndex_;
   childIndex_ = 0;
@@ -223,10 +218,8 @@ bool TagDocument::enterElement() {
 }
 
 bool TagDocument::leaveElement() {
-  if (options_ & kWriteFileMode)
-    return closeElementsInFile(-1); // TagDocumentFiles.cpp: writes the end tag
-  if (parentIndex_ == 0)
-    return false;
+  if (options_ & kWriteFileMode) return closeElementsInFile(-1);  // TagDocumentFiles.cpp: writes the end tag
+  if (parentIndex_ == 0) return false;
   childIndex_ = currentIndex_;
   currentIndex_ = parentIndex_;
   parentIndex_ = elements_->at(currentIndex_).parent;
@@ -251,8 +244,7 @@ int32_t TagDocument::startInText(int32_t index, int64_t span) const {
   const int64_t start = elements_->at(index).start;
   const int64_t end = start + std::max<int64_t>(span, 0);
   const int64_t loaded = windowStart_ + static_cast<int64_t>(text_.size());
-  if (start >= windowStart_ && end <= loaded)
-    return static_cast<int32_t>(start - windowStart_);
+  if (start >= windowStart_ && end <= loaded) return static_cast<int32_t>(start - windowStart_);
   if ((options_ & kReadFileMode) == 0 || !fileStream_)
     return start < windowStart_ ? -1 : static_cast<int32_t>(start - windowStart_);
   int64_t from = 0;
@@ -270,37 +262,29 @@ std::u16string_view TagDocument::elementName(int32_t index) const {
   const int32_t at = startInText(index, elements_->startTagLength(index));
   const size_t size = text_.size();
   const size_t from = static_cast<size_t>(at) + 1;
-  if (at < 0 || from >= size)
-    return {};
-  if (endsName(text_[from]))
-    return std::u16string_view(text_).substr(from, 1);
+  if (at < 0 || from >= size) return {};
+  if (endsName(text_[from])) return std::u16string_view(text_).substr(from, 1);
   size_t to = from;
-  while (to < size && !endsName(text_[to]))
-    ++to;
+  while (to < size && !endsName(text_[to])) ++to;
   return std::u16string_view(text_).substr(from, to - from);
 }
 
 bool TagDocument::elementContent(int32_t index, int32_t& from, int32_t& to) const {
   const ElementRecord& element = elements_->at(index);
   const int32_t at = startInText(index, element.length);
-  if (at < 0)
-    return false;
+  if (at < 0) return false;
   const int64_t size = static_cast<int64_t>(text_.size());
   const int64_t begin = static_cast<int64_t>(at) + elements_->startTagLength(index);
-  const int64_t end =
-      static_cast<int64_t>(at) + element.length - elements_->endTagLength(index);
-  if (end <= begin || begin < 0 || end > size)
-    return false;
+  const int64_t end = static_cast<int64_t>(at) + element.length - elements_->endTagLength(index);
+  if (end <= begin || begin < 0 || end > size) return false;
   from = static_cast<int32_t>(begin);
   to = static_cast<int32_t>(end);
   return true;
 }
 
 std::u16string TagDocument::currentName() const {
-  if (atElement())
-    return std::u16string(elementName(currentIndex_));
-  if (nodeLength_ != 0)
-    return nameOfNode();
+  if (atElement()) return std::u16string(elementName(currentIndex_));
+  if (nodeLength_ != 0) return nameOfNode();
   return {};
 }
 
@@ -309,27 +293,24 @@ std::u16string TagDocument::nameOfNode() const {
   // The run of name characters at `from` (inside the node).
   const auto nameAt = [&](int32_t from) {
     int32_t to = from;
-    while (to < end && !endsName(text_[to]))
-      ++to;
+    while (to < end && !endsName(text_[to])) ++to;
     return std::u16string(text_, static_cast<size_t>(from), static_cast<size_t>(to - from));
   };
   switch (nodeKind_) {
-  case node_kind::kText:
-  case node_kind::kWhitespace: return u"#text";
-  case node_kind::kCdata: return u"#cdata-section";
-  case node_kind::kComment: return u"#comment";
-  case node_kind::kProcessingInstruction:
-  case node_kind::kLoneEndTag: return nameAt(std::min(nodeOffset_ + 2, end));
-  case node_kind::kDocumentType: {
-    // The name that follows the keyword after "<!".
-    int32_t at = std::min(nodeOffset_ + 2, end);
-    while (at < end && !endsName(text_[at]))
-      ++at;
-    while (at < end && char_search::isSpace(text_[at]))
-      ++at;
-    return nameAt(at);
-  }
-  default: return {};
+    case node_kind::kText:
+    case node_kind::kWhitespace: return u"#text";
+    case node_kind::kCdata: return u"#cdata-section";
+    case node_kind::kComment: return u"#comment";
+    case node_kind::kProcessingInstruction:
+    case node_kind::kLoneEndTag: return nameAt(std::min(nodeOffset_ + 2, end));
+    case node_kind::kDocumentType: {
+      // The name that follows the keyword after "<!".
+      int32_t at = std::min(nodeOffset_ + 2, end);
+      while (at < end && !endsName(text_[at])) ++at;
+      while (at < end && char_search::isSpace(text_[at])) ++at;
+      return nameAt(at);
+    }
+    default: return {};
   }
 }
 
@@ -339,8 +320,7 @@ const std::vector<AttributeToken>* TagDocument::currentAttributes(int32_t* tagNa
   if (atElement()) {
     const int32_t tagLength = elements_->startTagLength(currentIndex_);
     const int32_t at = startInText(currentIndex_, tagLength);
-    if (at < 0)
-      return nullptr;
+    if (at < 0) return nullptr;
     from = at + 1;
     end = at + tagLength;
   } else if (nodeKind_ == node_kind::kProcessingInstruction && nodeLength_ != 0) {
@@ -356,43 +336,35 @@ const std::vector<AttributeToken>* TagDocument::currentAttributes(int32_t* tagNa
     AttributeScanner(text_.data(), from, end).scan(attributes_, attributesTagNameEnd_);
     attributesOf_ = from;
   }
-  if (tagNameEnd != nullptr)
-    *tagNameEnd = attributesTagNameEnd_;
+  if (tagNameEnd != nullptr) *tagNameEnd = attributesTagNameEnd_;
   return &attributes_;
 }
 
 std::u16string TagDocument::attributeNameAt(int index) const {
   const std::vector<AttributeToken>* attributes = currentAttributes();
-  if (attributes == nullptr || index < 0 || static_cast<size_t>(index) >= attributes->size())
-    return {};
+  if (attributes == nullptr || index < 0 || static_cast<size_t>(index) >= attributes->size()) return {};
   const AttributeToken& attribute = (*attributes)[static_cast<size_t>(index)];
-  return text_.substr(static_cast<size_t>(attribute.nameStart),
-                      static_cast<size_t>(attribute.nameLength));
+  return text_.substr(static_cast<size_t>(attribute.nameStart), static_cast<size_t>(attribute.nameLength));
 }
 
 std::u16string TagDocument::attributeValue(const char16_t* name) const {
   const std::vector<AttributeToken>* attributes = currentAttributes();
-  if (attributes == nullptr || name == nullptr)
-    return {};
+  if (attributes == nullptr || name == nullptr) return {};
   const std::u16string_view given(name);
   for (const AttributeToken& attribute : *attributes) {
-    if (name_match::matches(text_.data() + attribute.nameStart, attribute.nameLength, given,
-                            ignoreCase()))
+    if (name_match::matches(text_.data() + attribute.nameStart, attribute.nameLength, given, ignoreCase()))
       return decodeEntities(text_.data() + attribute.valueStart, attribute.valueLength, options_);
   }
   return {};
 }
 
 std::u16string TagDocument::currentText() const {
-  if (!atElement())
-    return nodeLength_ != 0 ? textOfNode() : std::u16string();
+  if (!atElement()) return nodeLength_ != 0 ? textOfNode() : std::u16string();
   int32_t from = 0;
   int32_t to = 0;
-  if (elements_->at(currentIndex_).firstChild != 0 || !elementContent(currentIndex_, from, to))
-    return {};
+  if (elements_->at(currentIndex_).firstChild != 0 || !elementContent(currentIndex_, from, to)) return {};
   const std::u16string_view content(text_.data() + from, static_cast<size_t>(to - from));
-  if (content.find(u'<') == std::u16string_view::npos)
-    return decodeEntities(content, options_);
+  if (content.find(u'<') == std::u16string_view::npos) return decodeEntities(content, options_);
   return textOfElementContent(from, to);
 }
 
@@ -403,13 +375,11 @@ std::u16string TagDocument::textOfElementContent(int32_t from, int32_t to) const
   scanner.setRecordFaults(false);
   for (;;) {
     const NodeReport node = scanner.next();
-    if (node.kind == node_kind::kEnd)
-      break;
+    if (node.kind == node_kind::kEnd) break;
     if (node.kind == node_kind::kText) {
       result += decodeEntities(text_.data() + node.offset, node.length, options_);
     } else if (node.kind == node_kind::kCdata && node.length >= 12) {
-      result.append(text_, static_cast<size_t>(node.offset) + 9,
-                    static_cast<size_t>(node.length) - 12);
+      result.append(text_, static_cast<size_t>(node.offset) + 9, static_cast<size_t>(node.length) - 12);
     }
   }
   return result;
@@ -420,27 +390,25 @@ std::u16string TagDocument::textOfNode() const {
   const size_t length = static_cast<size_t>(nodeLength_);
   // The node without `head` characters at the front and `tail` at the back.
   const auto inner = [&](size_t head, size_t tail) {
-    if (length < head + tail)
-      return std::u16string();
+    if (length < head + tail) return std::u16string();
     return text_.substr(offset + head, length - head - tail);
   };
   switch (nodeKind_) {
-  case node_kind::kText: return decodeEntities(text_.data() + offset, nodeLength_, options_);
-  case node_kind::kCdata: return inner(9, 3);
-  case node_kind::kProcessingInstruction: return inner(2, 2);
-  case node_kind::kComment: return inner(4, 3);
-  case node_kind::kLoneEndTag: return inner(2, text_[offset + length - 1] == u'>' ? 1 : 0);
-  case node_kind::kWhitespace:
-  case node_kind::kDocumentType: return text_.substr(offset, length);
-  default: return {};
+    case node_kind::kText: return decodeEntities(text_.data() + offset, nodeLength_, options_);
+    case node_kind::kCdata: return inner(9, 3);
+    case node_kind::kProcessingInstruction: return inner(2, 2);
+    case node_kind::kComment: return inner(4, 3);
+    case node_kind::kLoneEndTag: return inner(2, text_[offset + length - 1] == u'>' ? 1 : 0);
+    case node_kind::kWhitespace:
+    case node_kind::kDocumentType: return text_.substr(offset, length);
+    default: return {};
   }
 }
 
 std::u16string TagDocument::innerMarkup() const {
   int32_t from = 0;
   int32_t to = 0;
-  if (fileMode() || currentIndex_ == 0 || !elementContent(currentIndex_, from, to))
-    return {};
+  if (fileMode() || currentIndex_ == 0 || !elementContent(currentIndex_, from, to)) return {};
   return text_.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
 }
 
@@ -452,19 +420,15 @@ int32_t TagDocument::allocateRecord() {
       elements_->growTo(8);
     else
       elements_->growByHalf();
-    if (nextFreeIndex_ >= elements_->capacity())
-      return 0;
+    if (nextFreeIndex_ >= elements_->capacity()) return 0;
   }
   return nextFreeIndex_++;
 }
 
 bool TagDocument::appendElement(const char16_t* name, const char16_t* text, uint32_t mode) {
-  if (options_ & kWriteFileMode)
-    return appendElementToFile(name, text, mode); // TagDocumentFiles.cpp
-  if (fileMode() || parentIndex_ != 0 || name == nullptr || name[0] == 0)
-    return false;
-  if (elements_->capacity() == 0)
-    elements_->growTo(8);
+  if (options_ & kWriteFileMode) return appendElementToFile(name, text, mode);  // TagDocumentFiles.cpp
+  if (fileMode() || parentIndex_ != 0 || name == nullptr || name[0] == 0) return false;
+  if (elements_->capacity() == 0) elements_->growTo(8);
   const std::u16string_view tagName(name);
   std::u16string element = u"<";
   element += tagName;
@@ -483,11 +447,9 @@ bool TagDocument::appendElement(const char16_t* name, const char16_t* text, uint
     element += u'>';
     endTag = static_cast<int32_t>(element.size() - endStart);
   }
-  if (text_.size() + element.size() + 2 > kLongestText)
-    return false;
+  if (text_.size() + element.size() + 2 > kLongestText) return false;
   const int32_t index = allocateRecord();
-  if (index == 0)
-    return false;
+  if (index == 0) return false;
 
   ElementRecord& document = elements_->at(0);
   ElementRecord& record = elements_->at(index);
@@ -507,8 +469,7 @@ bool TagDocument::appendElement(const char16_t* name, const char16_t* text, uint
     first.prevSibling = index;
   }
   text_ += element;
-  if ((mode & kAppendNoLineBreak) == 0)
-    text_ += u"\r\n";
+  if ((mode & kAppendNoLineBreak) == 0) text_ += u"\r\n";
   document.length = static_cast<int32_t>(text_.size());
 
   forgetAttributes();
@@ -526,23 +487,19 @@ bool TagDocument::setAttribute(const char16_t* name, int32_t value) {
 }
 
 bool TagDocument::setAttribute(const char16_t* name, const char16_t* value) {
-  if ((options_ & kReadFileMode) != 0 || name == nullptr || name[0] == 0)
-    return false;
+  if ((options_ & kReadFileMode) != 0 || name == nullptr || name[0] == 0) return false;
   int32_t tagNameEnd = 0;
   const std::vector<AttributeToken>* attributes = currentAttributes(&tagNameEnd);
-  if (attributes == nullptr)
-    return false;
+  if (attributes == nullptr) return false;
   const std::u16string_view given(name);
-  const std::u16string quoted =
-      u"\"" + encodeEntities(name_match::argument(value), entity_mode::kAttribute) + u"\"";
+  const std::u16string quoted = u"\"" + encodeEntities(name_match::argument(value), entity_mode::kAttribute) + u"\"";
 
   int32_t editAt = 0;
   int32_t removed = 0;
   std::u16string inserted;
   const AttributeToken* existing = nullptr;
   for (const AttributeToken& attribute : *attributes) {
-    if (name_match::matches(text_.data() + attribute.nameStart, attribute.nameLength, given,
-                            ignoreCase())) {
+    if (name_match::matches(text_.data() + attribute.nameStart, attribute.nameLength, given, ignoreCase())) {
       existing = &attribute;
       break;
     }
@@ -552,7 +509,7 @@ bool TagDocument::setAttribute(const char16_t* name, const char16_t* value) {
     removed = existing->tokenEnd - existing->valueTokenStart;
     inserted = quoted;
   } else if (existing != nullptr) {
-    editAt = existing->tokenEnd; // a bare name gets its value
+    editAt = existing->tokenEnd;  // a bare name gets its value
     inserted = u"=" + quoted;
   } else {
     editAt = attributes->empty() ? tagNameEnd : attributes->back().tokenEnd;
@@ -562,8 +519,7 @@ bool TagDocument::setAttribute(const char16_t* name, const char16_t* value) {
     inserted += quoted;
   }
   const int64_t delta = static_cast<int64_t>(inserted.size()) - removed;
-  if (static_cast<int64_t>(text_.size()) + delta > static_cast<int64_t>(kLongestText))
-    return false;
+  if (static_cast<int64_t>(text_.size()) + delta > static_cast<int64_t>(kLongestText)) return false;
   text_.replace(static_cast<size_t>(editAt), static_cast<size_t>(removed), inserted);
   shiftAfterEdit(atElement() ? currentIndex_ : 0, editAt, static_cast<int32_t>(delta));
   forgetAttributes();
@@ -571,19 +527,18 @@ bool TagDocument::setAttribute(const char16_t* name, const char16_t* value) {
 }
 
 void TagDocument::shiftAfterEdit(int32_t editedIndex, int32_t editOffset, int32_t delta) {
-  if (delta == 0)
-    return;
+  if (delta == 0) return;
   for (int32_t i = 1; i < nextFreeIndex_; ++i) {
     ElementRecord& element = elements_->at(i);
     if (element.start >= editOffset)
-      element.start += delta; // follows the edit
+      element.start += delta;  // follows the edit
     else if (static_cast<int64_t>(element.start) + element.length > editOffset)
-      element.length += delta; // encloses it
+      element.length += delta;  // encloses it
   }
   if (editedIndex != 0)
     elements_->setStartTagLength(editedIndex, elements_->startTagLength(editedIndex) + delta);
   else
-    nodeLength_ += delta; // a processing-instruction node
+    nodeLength_ += delta;  // a processing-instruction node
   elements_->at(0).length = static_cast<int32_t>(text_.size());
 }
 

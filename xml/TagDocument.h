@@ -19,7 +19,7 @@ struct SavedPositions;
 // An XML document kept as one UTF-16 text plus an index of its elements. Navigation
 // works on offsets into the text; only returned strings are allocated.
 class TagDocument {
-public:
+ public:
   // Bits of options().
   static constexpr uint32_t kIgnoreCase = 0x08;
   static constexpr uint32_t kReadFileMode = 0x10;
@@ -55,8 +55,7 @@ public:
 
   // Writing, as the result log uses it: a new last top-level element that becomes the
   // current one, and attributes set on the current element.
-  bool appendElement(const char16_t* name, const char16_t* text = nullptr,
-                     uint32_t mode = kAppendNoLineBreak);
+  bool appendElement(const char16_t* name, const char16_t* text = nullptr, uint32_t mode = kAppendNoLineBreak);
   bool setAttribute(const char16_t* name, const char16_t* value);
   bool setAttribute(const char16_t* name, int32_t value);
 
@@ -103,17 +102,16 @@ public:
   // UTF-8 (writing). chunkSize 0: 64 KiB. False when the file cannot be opened.
   static constexpr uint32_t kAppendStartTagOnly = 0x10;
   static constexpr uint32_t kAppendAsChild = 0x4000;
-  bool openFile(const char16_t* path, uint32_t mode, const char16_t* encoding = nullptr,
-                int32_t chunkSize = 0);
+  bool openFile(const char16_t* path, uint32_t mode, const char16_t* encoding = nullptr, int32_t chunkSize = 0);
   // Ends the file mode; in write-file mode closes what is open and writes the rest.
   bool closeFile();
 
-protected:
+ protected:
   // Steps 4-6 of loadString: index the text held now and report well-formedness.
   // The file layer calls it after it has loaded the first chunk in read-file mode.
   bool indexText();
 
-private:
+ private:
   friend int32_t parseDocument(TagDocument& document);
   struct QuietLog {};
   explicit TagDocument(QuietLog);
@@ -165,7 +163,7 @@ private:
 
   // Attributes of the tag last read, so reading attribute n of many stays linear.
   mutable std::vector<AttributeToken> attributes_;
-  mutable int32_t attributesOf_ = -1; // start offset of the tag they belong to
+  mutable int32_t attributesOf_ = -1;  // start offset of the tag they belong to
   mutable int32_t attributesTagNameEnd_ = 0;
   bool keepsResultLog_ = true;
 };

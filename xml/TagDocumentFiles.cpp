@@ -30,11 +30,8 @@ TextFileStream& fileOf(FileModeStream* stream) { return *static_cast<TextFileStr
 
 }  // namespace
 
-bool TagDocument::openFile(const char16_t* path, uint32_t mode, const char16_t* encoding,
-                           int32_t chunkSize) {
-  if (fileMode() || path == nullptr || path[0] == 0 ||
-      (mode != kReadFileMode && mode != kWriteFileMode))
-    return false;
+bool TagDocument::openFile(const char16_t* path, uint32_t mode, const char16_t* encoding, int32_t chunkSize) {
+  if (fileMode() || path == nullptr || path[0] == 0 || (mode != kReadFileMode && mode != kWriteFileMode)) return false;
   loadString(nullptr);  // an empty document, positions reset, table released
   resultLog_.clear();
   const std::string file = utf8Path(path);
@@ -42,8 +39,7 @@ bool TagDocument::openFile(const char16_t* path, uint32_t mode, const char16_t* 
   const int32_t chunk = chunkSize > 0 ? chunkSize : TextFileStream::kDefaultChunkSize;
 
   if (mode == kReadFileMode) {
-    std::unique_ptr<TextFileStream> stream =
-        TextFileStream::openForReading(file, name, chunk, resultLog_);
+    std::unique_ptr<TextFileStream> stream = TextFileStream::openForReading(file, name, chunk, resultLog_);
     if (!stream) return false;
     // The scanner drops the text it is done with; the index keeps offsets into the whole
     // text, and reading an element later reads its chunks again.
@@ -111,8 +107,7 @@ bool TagDocument::appendElementToFile(const char16_t* name, const char16_t* text
     return depth != 0 && closeElementsInFile(depth);
   }
   // Children can only go into an element whose end tag is still to come.
-  if ((mode & kAppendAsChild) && (currentIndex_ == 0 || open.top().record != currentIndex_))
-    return false;
+  if ((mode & kAppendAsChild) && (currentIndex_ == 0 || open.top().record != currentIndex_)) return false;
 
   const std::u16string_view tagName(name);
   const bool startTagOnly = (mode & kAppendStartTagOnly) != 0;
@@ -126,8 +121,7 @@ bool TagDocument::appendElementToFile(const char16_t* name, const char16_t* text
   } else {
     element += u'>';
     startTag = static_cast<int32_t>(element.size());
-    if (text != nullptr)
-      element += (mode & kAppendAsCdata) ? wrapCdata(text) : encodeEntities(text, 0);
+    if (text != nullptr) element += (mode & kAppendAsCdata) ? wrapCdata(text) : encodeEntities(text, 0);
     if (!startTagOnly) {
       const std::size_t endStart = element.size();
       element += u"</";
@@ -217,10 +211,8 @@ bool TagDocument::writeFinishedText(bool everything) {
   if (!fileStream_) return false;
   TextFileStream& file = fileOf(fileStream_.get());
   std::size_t finished = text_.size();
-  if (!everything && currentIndex_ != 0)
-    finished = static_cast<std::size_t>(elements_->at(currentIndex_).start);
-  if (finished == 0 || (!everything && finished < static_cast<std::size_t>(file.chunkSize())))
-    return true;
+  if (!everything && currentIndex_ != 0) finished = static_cast<std::size_t>(elements_->at(currentIndex_).start);
+  if (finished == 0 || (!everything && finished < static_cast<std::size_t>(file.chunkSize()))) return true;
   const bool written = file.writeChunk(text_.data(), static_cast<int32_t>(finished));
   resultLog_ = file.chunkLog();
   if (!written) return false;  // the text stays, for a later write to try again
@@ -253,8 +245,7 @@ bool TagDocument::writeFinishedText(bool everything) {
       }
     }
     const int32_t parentDepth = open.depthOf(record.parent);
-    if ((parentDepth != 0 || record.parent == 0) && parent.firstChild == 0)
-      open.at(parentDepth).lastChild = 0;
+    if ((parentDepth != 0 || record.parent == 0) && parent.firstChild == 0) open.at(parentDepth).lastChild = 0;
     record.nextSibling = freeListHead_;
     freeListHead_ = index;
   }

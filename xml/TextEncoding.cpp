@@ -21,9 +21,7 @@ struct Outcome {
   bool substituted = false;
 };
 
-Outcome fromForm(const unicode::Converted& converted) {
-  return {converted.produced, converted.substituted};
-}
+Outcome fromForm(const unicode::Converted& converted) { return {converted.produced, converted.substituted}; }
 
 // Opening an iconv conversion costs more than converting a short text, so
 // each thread keeps the few it used last, reset to their initial state.
@@ -37,8 +35,8 @@ IconvCodec* openCodec(int codePage, IconvCodec::Direction direction) {
   thread_local std::vector<Cached> cache;  // the most recently used last
 
   const char* name = codePage == kCodePageAnsi ? nullptr : codepages::iconvName(codePage);
-  const std::string encoding = codePage == kCodePageAnsi ? codepages::localeEncodingName()
-                                                         : std::string(name ? name : "");
+  const std::string encoding =
+      codePage == kCodePageAnsi ? codepages::localeEncodingName() : std::string(name ? name : "");
   if (encoding.empty()) return nullptr;
   for (auto it = cache.begin(); it != cache.end(); ++it) {
     if (it->encoding != encoding || it->direction != direction) continue;
@@ -56,39 +54,34 @@ IconvCodec* openCodec(int codePage, IconvCodec::Direction direction) {
 }
 
 // UTF-16 to a byte code page (UTF-8 included).
-Outcome encodeFromUtf16(int codePage, const char16_t* in, std::size_t units,
-                        unsigned char* out, std::size_t capacity) {
+Outcome encodeFromUtf16(int codePage, const char16_t* in, std::size_t units, unsigned char* out, std::size_t capacity) {
   if (codePage == kCodePageUtf8) return fromForm(unicode::utf16ToUtf8(in, units, out, capacity));
   IconvCodec* codec = openCodec(codePage, IconvCodec::Direction::fromUtf16);
   if (!codec) return {};
-  const IconvCodec::Result r = codec->convert(reinterpret_cast<const char*>(in), units * 2,
-                                              reinterpret_cast<char*>(out), capacity, true);
+  const IconvCodec::Result r =
+      codec->convert(reinterpret_cast<const char*>(in), units * 2, reinterpret_cast<char*>(out), capacity, true);
   return {r.produced, r.substituted};
 }
 
 // A byte code page (UTF-8 included) to UTF-16.
-Outcome decodeToUtf16(int codePage, const unsigned char* in, std::size_t bytes, char16_t* out,
-                      std::size_t capacity) {
+Outcome decodeToUtf16(int codePage, const unsigned char* in, std::size_t bytes, char16_t* out, std::size_t capacity) {
   if (codePage == kCodePageUtf8) return fromForm(unicode::utf8ToUtf16(in, bytes, out, capacity));
   IconvCodec* codec = openCodec(codePage, IconvCodec::Direction::toUtf16);
   if (!codec) return {};
-  const IconvCodec::Result r = codec->convert(reinterpret_cast<const char*>(in), bytes,
-                                              reinterpret_cast<char*>(out), capacity * 2, true);
+  const IconvCodec::Result r =
+      codec->convert(reinterpret_cast<const char*>(in), bytes, reinterpret_cast<char*>(out), capacity * 2, true);
   return {r.produced / 2, r.substituted};
 }
 
-Outcome convertFromUtf32(int target, const char32_t* in, std::size_t units, void* out,
-                         std::size_t capacity) {
+Outcome convertFromUtf32(int target, const char32_t* in, std::size_t units, void* out, std::size_t capacity) {
   if (target == kCodePageUtf8)
-    return fromForm(
-        unicode::utf32ToUtf8(in, units, static_cast<unsigned char*>(out), capacity));
+    return fromForm(unicode::utf32ToUtf8(in, units, static_cast<unsigned char*>(out), capacity));
   if (target == kCodePageUtf16)
     return fromForm(unicode::utf32ToUtf16(in, units, static_cast<char16_t*>(out), capacity));
   return {};
 }
 
-Outcome convertFromUtf16(int target, const char16_t* in, std::size_t units, void* out,
-                         std::size_t capacity) {
+Outcome convertFromUtf16(int target, const char16_t* in, std::size_t units, void* out, std::size_t capacity) {
   if (target == kCodePageUtf32)
     return fromForm(unicode::utf16ToUtf32(in, units, static_cast<char32_t*>(out), capacity));
   if (target == kCodePageUtf16) {
@@ -99,10 +92,9 @@ Outcome convertFromUtf16(int target, const char16_t* in, std::size_t units, void
   return encodeFromUtf16(target, in, units, static_cast<unsigned char*>(out), capacity);
 }
 
-Outcome convertFromBytes(int source, int target, const unsigned char* in, std::size_t bytes,
-                         void* out, std::size_t capacity) {
-  if (target == kCodePageUtf16)
-    return decodeToUtf16(source, in, bytes, static_cast<char16_t*>(out), capacity);
+Outcome convertFromBytes(int source, int target, const unsigned char* in, std::size_t bytes, void* out,
+                         std::size_t capacity) {
+  if (target == kCodePageUtf16) return decodeToUtf16(source, in, bytes, static_cast<char16_t*>(out), capacity);
   if (target == kCodePageUtf32) {
     if (source != kCodePageUtf8) return {};
     return fromForm(unicode::utf8ToUtf32(in, bytes, static_cast<char32_t*>(out), capacity));
@@ -112,8 +104,8 @@ Outcome convertFromBytes(int source, int target, const unsigned char* in, std::s
   if (needed.produced == 0) return {};
   std::u16string middle(needed.produced, u'\0');
   const Outcome decoded = decodeToUtf16(source, in, bytes, middle.data(), middle.size());
-  Outcome encoded = encodeFromUtf16(target, middle.data(), decoded.produced,
-                                    static_cast<unsigned char*>(out), capacity);
+  Outcome encoded =
+      encodeFromUtf16(target, middle.data(), decoded.produced, static_cast<unsigned char*>(out), capacity);
   encoded.substituted |= decoded.substituted;
   return encoded;
 }
@@ -127,9 +119,8 @@ int unitSizeOf(const char16_t* encoding) {
   return 1;
 }
 
-int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding,
-                const void* source, int sourceUnits, void* target, int targetCapacity,
-                bool* loss) {
+int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding, const void* source, int sourceUnits,
+                void* target, int targetCapacity, bool* loss) {
   if (loss) *loss = false;
   if (!source || sourceUnits <= 0) return 0;
   if (target && targetCapacity <= 0) return 0;
@@ -146,8 +137,7 @@ int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding,
   else if (from == kCodePageUtf16)
     outcome = convertFromUtf16(to, static_cast<const char16_t*>(source), units, target, capacity);
   else
-    outcome = convertFromBytes(from, to, static_cast<const unsigned char*>(source), units, target,
-                               capacity);
+    outcome = convertFromBytes(from, to, static_cast<const unsigned char*>(source), units, target, capacity);
 
   if (loss && outcome.substituted && !codepages::refusesLossFlag(to)) *loss = true;
   return static_cast<int>(std::min<std::size_t>(outcome.produced, INT_MAX));

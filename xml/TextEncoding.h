@@ -15,7 +15,7 @@ namespace xml {
 //   65001  UTF-8  (bytes).
 // Every other code page counts its text in bytes.
 
-inline constexpr int kCodePageAnsi = 0;       // the user's locale encoding
+inline constexpr int kCodePageAnsi = 0;  // the user's locale encoding
 inline constexpr int kCodePageUtf16 = 1200;
 inline constexpr int kCodePageUtf16BE = 1201;
 inline constexpr int kCodePageUtf32Table = 12000;
@@ -44,9 +44,8 @@ int codePageForName(const char16_t* name);
 // UTF-32, 2 for UTF-16 and 1 for every other. Buffers are sized with it.
 int unitSizeOf(const char16_t* encoding);
 
-int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding,
-                const void* source, int sourceUnits, void* target, int targetCapacity,
-                bool* loss = nullptr);
+int convertText(const char16_t* sourceEncoding, const char16_t* targetEncoding, const void* source, int sourceUnits,
+                void* target, int targetCapacity, bool* loss = nullptr);
 
 // The encoding name that a text declares for itself: the "encoding" of an XML
 // declaration at its very start, or the charset of the Content-Type meta

@@ -39,8 +39,7 @@ std::u16string errorMessage(int error) {
   char buffer[256];
   std::string message = strerror_r(error, buffer, sizeof buffer);
   message = message.substr(0, message.find_first_of("\r\n"));
-  const int units = convertText(u"", u"UTF-16", message.data(), static_cast<int>(message.size()),
-                                nullptr, 0);
+  const int units = convertText(u"", u"UTF-16", message.data(), static_cast<int>(message.size()), nullptr, 0);
   std::u16string text(static_cast<std::size_t>(units), u'\0');
   convertText(u"", u"UTF-16", message.data(), static_cast<int>(message.size()), text.data(), units);
   if (text.size() > kMessageLimit) {
@@ -51,8 +50,7 @@ std::u16string errorMessage(int error) {
 }
 
 void addFileErrorTo(std::u16string& log, int error) {
-  addResultRecord(log, kTextIsMsg | kNumberIsN, u"file_error", errorMessage(error).c_str(), error,
-                  -1);
+  addResultRecord(log, kTextIsMsg | kNumberIsN, u"file_error", errorMessage(error).c_str(), error, -1);
 }
 
 // Removes zero units in place; returns how many there were.
@@ -72,15 +70,13 @@ int codePageOf(const std::u16string& name) {
 }
 
 bool isWideUnicode(int codePage) {
-  return codePage == kCodePageUtf16 || codePage == kCodePageUtf16BE ||
-         codePage == kCodePageUtf32Table || codePage == kCodePageUtf32BE ||
-         codePage == kCodePageUtf32;
+  return codePage == kCodePageUtf16 || codePage == kCodePageUtf16BE || codePage == kCodePageUtf32Table ||
+         codePage == kCodePageUtf32BE || codePage == kCodePageUtf32;
 }
 
 }  // namespace
 
-TextFileStream::TextFileStream(int fd, int64_t fileSize, int flags, std::u16string encoding,
-                               int32_t chunkSize)
+TextFileStream::TextFileStream(int fd, int64_t fileSize, int flags, std::u16string encoding, int32_t chunkSize)
     : fd_(fd),
       fileSize_(fileSize),
       flags_(flags),
@@ -104,8 +100,7 @@ void TextFileStream::setEncoding(std::u16string encoding) {
   decoderMissing_ = false;
 }
 
-void TextFileStream::addRecord(uint32_t mode, const char16_t* name, const char16_t* text,
-                               int32_t number) {
+void TextFileStream::addRecord(uint32_t mode, const char16_t* name, const char16_t* text, int32_t number) {
   addResultRecord(log_, mode, name, text, number, -1);
 }
 
@@ -113,10 +108,8 @@ void TextFileStream::addFileError(int error) { addFileErrorTo(log_, error); }
 
 // ---------------------------------------------------------------- opening
 
-std::unique_ptr<TextFileStream> TextFileStream::openForReading(const std::string& path,
-                                                               const std::u16string& encoding,
-                                                               int32_t chunkSize,
-                                                               std::u16string& log) {
+std::unique_ptr<TextFileStream> TextFileStream::openForReading(const std::string& path, const std::u16string& encoding,
+                                                               int32_t chunkSize, std::u16string& log) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat info {};
   if (fd < 0 || ::fstat(fd, &info) != 0) {
@@ -173,8 +166,7 @@ std::unique_ptr<TextFileStream> TextFileStream::openForReading(const std::string
   return stream;
 }
 
-std::unique_ptr<TextFileStream> TextFileStream::openForWriting(const std::string& path,
-                                                               const std::u16string& encoding,
+std::unique_ptr<TextFileStream> TextFileStream::openForWriting(const std::string& path, const std::u16string& encoding,
                                                                std::u16string& log) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -185,8 +177,7 @@ std::unique_ptr<TextFileStream> TextFileStream::openForWriting(const std::string
   const int codePage = codePageOf(encoding);
   if (!encoding.empty() && codePage == kCodePageUtf16) flags = kUtf16LittleEndian;
   if (codePage == kCodePageUtf16BE) flags = kUtf16BigEndian;
-  std::unique_ptr<TextFileStream> stream(
-      new TextFileStream(fd, 0, flags, encoding, kDefaultChunkSize));
+  std::unique_ptr<TextFileStream> stream(new TextFileStream(fd, 0, flags, encoding, kDefaultChunkSize));
   stream->writing_ = true;
   stream->encodingSettled_ = !encoding.empty();
   return stream;
@@ -197,8 +188,8 @@ std::unique_ptr<TextFileStream> TextFileStream::openForWriting(const std::string
 bool TextFileStream::readBytes(char* into, int64_t count, int64_t& got) {
   got = 0;
   while (got < count) {
-    const ssize_t n = ::pread(fd_, into + got, static_cast<std::size_t>(count - got),
-                              static_cast<off_t>(filePosition_ + got));
+    const ssize_t n =
+        ::pread(fd_, into + got, static_cast<std::size_t>(count - got), static_cast<off_t>(filePosition_ + got));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       addFileError(errno);
@@ -231,8 +222,7 @@ bool TextFileStream::readChunk(std::u16string& text) {
 void TextFileStream::holdBack(int64_t rawUnits) {
   filePosition_ -= rawUnits * unitSize_;
   chunkUnits_ -= rawUnits;
-  addRecord(kUpdateExisting | kNumberIsLength, u"read", nullptr,
-            static_cast<int32_t>(chunkUnits_));
+  addRecord(kUpdateExisting | kNumberIsLength, u"read", nullptr, static_cast<int32_t>(chunkUnits_));
 }
 
 // Where the last `units` units of a chunk began in the chunk as read, counted
@@ -266,8 +256,7 @@ bool TextFileStream::readUtf16Chunk(std::u16string& text, int64_t bytes, bool la
   const auto units = static_cast<std::size_t>(got / 2);
   text.resize(old + units);
   chunkUnits_ = static_cast<int64_t>(units);
-  addRecord(kTextIsEncoding | kNumberIsLength, u"read", encoding_.c_str(),
-            static_cast<int32_t>(units));
+  addRecord(kTextIsEncoding | kNumberIsLength, u"read", encoding_.c_str(), static_cast<int32_t>(units));
 
   rawBytes_.clear();
   char16_t* chunk = text.data() + old;
@@ -278,8 +267,7 @@ bool TextFileStream::readUtf16Chunk(std::u16string& text, int64_t bytes, bool la
     addRecord(kNumberIsCount, u"nulls_removed", nullptr, static_cast<int32_t>(removed));
   }
   if (flags_ & kUtf16BigEndian) {
-    for (std::size_t i = old; i < text.size(); ++i)
-      text[i] = static_cast<char16_t>((text[i] >> 8) | (text[i] << 8));
+    for (std::size_t i = old; i < text.size(); ++i) text[i] = static_cast<char16_t>((text[i] >> 8) | (text[i] << 8));
     addRecord(0, u"endian_swap", nullptr, -1);
   }
   if (got % 2 != 0)  // a last byte with no partner
@@ -303,8 +291,7 @@ bool TextFileStream::readByteChunk(std::u16string& text, int64_t bytes, bool las
   }
   filePosition_ += got;
   chunkUnits_ = got;
-  addRecord(kTextIsEncoding | kNumberIsLength, u"read", encoding_.c_str(),
-            static_cast<int32_t>(got));
+  addRecord(kTextIsEncoding | kNumberIsLength, u"read", encoding_.c_str(), static_cast<int32_t>(got));
 
   rawBytes_.clear();
   if (bytes_.find('\0') != std::string::npos) {
@@ -326,8 +313,7 @@ bool TextFileStream::readByteChunk(std::u16string& text, int64_t bytes, bool las
   return decodeBytes(text, data, bytes_.size(), last);
 }
 
-bool TextFileStream::decodeBytes(std::u16string& text, const unsigned char* bytes,
-                                 std::size_t count, bool last) {
+bool TextFileStream::decodeBytes(std::u16string& text, const unsigned char* bytes, std::size_t count, bool last) {
   const std::size_t old = text.size();
   std::size_t held = 0;
   bool cannotTell = false;
@@ -335,15 +321,13 @@ bool TextFileStream::decodeBytes(std::u16string& text, const unsigned char* byte
   if (codePage_ == kCodePageUtf8) {
     if (!last) held = utf8::incompleteTail(bytes, count);
     text.resize(old + count - held);  // never more units than bytes
-    const unicode::Converted r =
-        unicode::utf8ToUtf16(bytes, count - held, text.data() + old, count - held);
+    const unicode::Converted r = unicode::utf8ToUtf16(bytes, count - held, text.data() + old, count - held);
     text.resize(old + r.produced);
   } else {
     if (!decoder_ && !decoderMissing_) {
-      decoder_ = IconvCodec::open(codePage_ == kCodePageAnsi
-                                      ? codepages::localeEncodingName().c_str()
-                                      : codepages::iconvName(codePage_),
-                                  IconvCodec::Direction::toUtf16);
+      decoder_ = IconvCodec::open(
+          codePage_ == kCodePageAnsi ? codepages::localeEncodingName().c_str() : codepages::iconvName(codePage_),
+          IconvCodec::Direction::toUtf16);
       decoderMissing_ = !decoder_;
     }
     if (!decoder_) {
@@ -358,8 +342,7 @@ bool TextFileStream::decodeBytes(std::u16string& text, const unsigned char* byte
       for (;;) {
         const IconvCodec::Result r = decoder_->convert(
             reinterpret_cast<const char*>(bytes) + consumed, count - consumed,
-            reinterpret_cast<char*>(text.data() + old + produced),
-            (text.size() - old - produced) * 2, endOfText);
+            reinterpret_cast<char*>(text.data() + old + produced), (text.size() - old - produced) * 2, endOfText);
         consumed += r.consumed;
         produced += r.produced / 2;
         if (r.outputFull) {
@@ -379,11 +362,8 @@ bool TextFileStream::decodeBytes(std::u16string& text, const unsigned char* byte
   }
 
   if (held > 0) holdBack(rawTailLength(rawBytes_, 1, static_cast<int64_t>(held)));
-  if (cannotTell)
-    addRecord(kTextIsEncoding, u"truncation_error", encoding_.empty() ? u"ANSI" : encoding_.c_str(),
-              -1);
-  addRecord(kTextIsEncoding | kNumberIsLength, u"converted_to", u"UTF-16",
-            static_cast<int32_t>(text.size() - old));
+  if (cannotTell) addRecord(kTextIsEncoding, u"truncation_error", encoding_.empty() ? u"ANSI" : encoding_.c_str(), -1);
+  addRecord(kTextIsEncoding | kNumberIsLength, u"converted_to", u"UTF-16", static_cast<int32_t>(text.size() - old));
   return true;
 }
 
@@ -423,8 +403,7 @@ bool TextFileStream::readInto() {
   return read;
 }
 
-bool TextFileStream::refill(const char16_t*& text, int32_t& length, int32_t keepFrom,
-                            int32_t& dropped) {
+bool TextFileStream::refill(const char16_t*& text, int32_t& length, int32_t keepFrom, int32_t& dropped) {
   dropped = 0;
   if (!text_ || atEnd() || chunkSize_ == 0) return false;
   std::u16string& window = *text_;
@@ -440,8 +419,7 @@ bool TextFileStream::refill(const char16_t*& text, int32_t& length, int32_t keep
   const std::size_t before = window.size();
   while (window.size() == before && !atEnd()) {
     // Offsets into the whole text are 32-bit, dropped text included.
-    if (static_cast<std::size_t>(droppedUnits_) + window.size() + static_cast<std::size_t>(chunkSize_) >
-        kLongestText) {
+    if (static_cast<std::size_t>(droppedUnits_) + window.size() + static_cast<std::size_t>(chunkSize_) > kLongestText) {
       log_.clear();
       addFileError(EFBIG);
       appendToDocumentLog();
@@ -468,7 +446,8 @@ bool TextFileStream::reread(int64_t from, int64_t to, std::u16string& text, int6
   start = 0;
   if (fd_ < 0 || writing_ || chunks_.empty() || from < chunks_.front().unit || to < from) return false;
   const auto first = std::upper_bound(chunks_.begin(), chunks_.end(), from,
-                                      [](int64_t unit, const ChunkStart& c) { return unit < c.unit; }) - 1;
+                                      [](int64_t unit, const ChunkStart& c) { return unit < c.unit; }) -
+                     1;
   // The stream's reading state, given back afterwards.
   const int64_t position = filePosition_;
   const std::u16string encoding = encoding_;
@@ -574,13 +553,13 @@ bool TextFileStream::writeChunk(const char16_t* text, int32_t count) {
       units.pop_back();
     }
     bool loss = false;
-    const int needed = convertText(u"UTF-16", encoding_.c_str(), units.data(),
-                                   static_cast<int>(units.size()), nullptr, 0);
+    const int needed =
+        convertText(u"UTF-16", encoding_.c_str(), units.data(), static_cast<int>(units.size()), nullptr, 0);
     // Units of the file's encoding: four bytes each for UTF-32.
     const auto unit = static_cast<std::size_t>(unitSizeOf(encoding_.c_str()));
     std::string bytes(static_cast<std::size_t>(needed) * unit, '\0');
-    const int made = convertText(u"UTF-16", encoding_.c_str(), units.data(),
-                                 static_cast<int>(units.size()), bytes.data(), needed, &loss);
+    const int made = convertText(u"UTF-16", encoding_.c_str(), units.data(), static_cast<int>(units.size()),
+                                 bytes.data(), needed, &loss);
     bytes.resize(static_cast<std::size_t>(std::max(made, 0)) * unit);
     addRecord(kTextIsEncoding | kNumberIsLength, u"converted_from", u"UTF-16", count);
     if (loss) addRecord(0, u"conversion_loss", nullptr, -1);

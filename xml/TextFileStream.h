@@ -33,15 +33,13 @@ class TextFileStream : public FileModeStream {
   // none of them names one, each chunk is tested for UTF-8 (and otherwise
   // read in the locale's encoding). Null when the file cannot be opened, with
   // a "file_error" record in `log`.
-  static std::unique_ptr<TextFileStream> openForReading(const std::string& path,
-                                                        const std::u16string& encoding,
+  static std::unique_ptr<TextFileStream> openForReading(const std::string& path, const std::u16string& encoding,
                                                         int32_t chunkSize, std::u16string& log);
 
   // Opens (creates or empties) a file to write in `encoding`: UTF-16 files
   // ("UTF-16", "UTF-16BE" ...) start with a byte-order mark; an empty name is
   // settled at the first write, from the text's declaration or as UTF-8.
-  static std::unique_ptr<TextFileStream> openForWriting(const std::string& path,
-                                                        const std::u16string& encoding,
+  static std::unique_ptr<TextFileStream> openForWriting(const std::string& path, const std::u16string& encoding,
                                                         std::u16string& log);
 
   ~TextFileStream() override;
@@ -114,18 +112,18 @@ class TextFileStream : public FileModeStream {
   int64_t filePosition_ = 0;
   int flags_;
   std::u16string encoding_;
-  int codePage_ = 0;          // encoding_ resolved (0: the locale's, unknown to the table)
+  int codePage_ = 0;  // encoding_ resolved (0: the locale's, unknown to the table)
   int32_t chunkSize_;
   int unitSize_;
-  bool failed_ = false;       // a read failed; nothing more comes from this file
+  bool failed_ = false;  // a read failed; nothing more comes from this file
   std::u16string log_;
 
   // Reading.
   std::unique_ptr<IconvCodec> decoder_;  // keeps the shift state from chunk to chunk
   bool decoderMissing_ = false;
-  std::string bytes_;                    // the current chunk of a byte encoding
-  std::string rawBytes_;                 // the chunk as read, kept when NULs were removed
-  int64_t chunkUnits_ = 0;               // units of the current chunk as read
+  std::string bytes_;       // the current chunk of a byte encoding
+  std::string rawBytes_;    // the chunk as read, kept when NULs were removed
+  int64_t chunkUnits_ = 0;  // units of the current chunk as read
   std::u16string* text_ = nullptr;
   std::u16string* documentLog_ = nullptr;
   bool retainText_ = true;
@@ -133,9 +131,9 @@ class TextFileStream : public FileModeStream {
   bool rereading_ = false;  // the chunk's end is known to be a character's end
   // Where each chunk read into the fed text began, for reading it again.
   struct ChunkStart {
-    int64_t unit;       // offset in the file's whole text
-    int64_t byte;       // file position
-    int encodingName;   // index into chunkEncodings_
+    int64_t unit;      // offset in the file's whole text
+    int64_t byte;      // file position
+    int encodingName;  // index into chunkEncodings_
   };
   std::vector<ChunkStart> chunks_;
   std::vector<std::u16string> chunkEncodings_;
@@ -143,7 +141,7 @@ class TextFileStream : public FileModeStream {
 
   // Writing.
   bool writing_ = false;
-  bool finishing_ = false;   // the last write: nothing waits any longer
+  bool finishing_ = false;  // the last write: nothing waits any longer
   bool encodingSettled_ = false;
   bool byteOrderMarkWritten_ = false;
   std::u16string waiting_;  // a high surrogate whose partner comes with the next chunk

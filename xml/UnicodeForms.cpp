@@ -87,9 +87,7 @@ bool putUtf8(char32_t c, UnitWriter<unsigned char>& writer) {
   const std::size_t length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
   if (!writer.hasRoom(length)) return false;
   switch (length) {
-    case 1:
-      writer.put(static_cast<unsigned char>(c));
-      break;
+    case 1: writer.put(static_cast<unsigned char>(c)); break;
     case 2:
       writer.put(static_cast<unsigned char>(0xC0 | (c >> 6)));
       writer.put(static_cast<unsigned char>(0x80 | (c & 0x3F)));
@@ -117,8 +115,7 @@ bool putUtf32(char32_t c, UnitWriter<char32_t>& writer) {
 
 // UTF-8 decoding shared by both targets: `put` writes one code point.
 template <typename Unit, typename Put>
-Converted decodeUtf8(const unsigned char* in, std::size_t length, Unit* out,
-                     std::size_t capacity, Put put) {
+Converted decodeUtf8(const unsigned char* in, std::size_t length, Unit* out, std::size_t capacity, Put put) {
   Converted result;
   UnitWriter<Unit> writer(out, capacity);
   const unsigned char* p = in;
@@ -157,8 +154,7 @@ char32_t nextUtf16(const char16_t*& p, const char16_t* end, bool& bad) {
 }
 
 template <typename Unit, typename Put>
-Converted encodeUtf16(const char16_t* in, std::size_t length, Unit* out,
-                      std::size_t capacity, Put put) {
+Converted encodeUtf16(const char16_t* in, std::size_t length, Unit* out, std::size_t capacity, Put put) {
   Converted result;
   UnitWriter<Unit> writer(out, capacity);
   const char16_t* p = in;
@@ -185,8 +181,7 @@ Converted encodeUtf16(const char16_t* in, std::size_t length, Unit* out,
 }
 
 template <typename Unit, typename Put>
-Converted encodeUtf32(const char32_t* in, std::size_t length, Unit* out,
-                      std::size_t capacity, Put put) {
+Converted encodeUtf32(const char32_t* in, std::size_t length, Unit* out, std::size_t capacity, Put put) {
   Converted result;
   UnitWriter<Unit> writer(out, capacity);
   std::size_t i = 0;
@@ -204,8 +199,7 @@ Converted encodeUtf32(const char32_t* in, std::size_t length, Unit* out,
 
 }  // namespace
 
-Converted utf8ToUtf16(const unsigned char* in, std::size_t length, char16_t* out,
-                      std::size_t capacity) {
+Converted utf8ToUtf16(const unsigned char* in, std::size_t length, char16_t* out, std::size_t capacity) {
   // A surrogate value spelt in UTF-8 is kept as the unit it names, so text
   // that carried a lone surrogate comes back as it was.
   if (!out) return decodeUtf8(in, length, out, capacity, putUtf16);
@@ -254,28 +248,23 @@ Converted utf8ToUtf16(const unsigned char* in, std::size_t length, char16_t* out
   return result;
 }
 
-Converted utf8ToUtf32(const unsigned char* in, std::size_t length, char32_t* out,
-                      std::size_t capacity) {
+Converted utf8ToUtf32(const unsigned char* in, std::size_t length, char32_t* out, std::size_t capacity) {
   return decodeUtf8(in, length, out, capacity, putUtf32);
 }
 
-Converted utf16ToUtf8(const char16_t* in, std::size_t length, unsigned char* out,
-                      std::size_t capacity) {
+Converted utf16ToUtf8(const char16_t* in, std::size_t length, unsigned char* out, std::size_t capacity) {
   return encodeUtf16(in, length, out, capacity, putUtf8);
 }
 
-Converted utf16ToUtf32(const char16_t* in, std::size_t length, char32_t* out,
-                       std::size_t capacity) {
+Converted utf16ToUtf32(const char16_t* in, std::size_t length, char32_t* out, std::size_t capacity) {
   return encodeUtf16(in, length, out, capacity, putUtf32);
 }
 
-Converted utf32ToUtf8(const char32_t* in, std::size_t length, unsigned char* out,
-                      std::size_t capacity) {
+Converted utf32ToUtf8(const char32_t* in, std::size_t length, unsigned char* out, std::size_t capacity) {
   return encodeUtf32(in, length, out, capacity, putUtf8);
 }
 
-Converted utf32ToUtf16(const char32_t* in, std::size_t length, char16_t* out,
-                       std::size_t capacity) {
+Converted utf32ToUtf16(const char32_t* in, std::size_t length, char16_t* out, std::size_t capacity) {
   return encodeUtf32(in, length, out, capacity, putUtf16);
 }
 

@@ -19,18 +19,12 @@ struct Converted {
   bool substituted = false;
 };
 
-Converted utf8ToUtf16(const unsigned char* in, std::size_t length, char16_t* out,
-                      std::size_t capacity);
-Converted utf8ToUtf32(const unsigned char* in, std::size_t length, char32_t* out,
-                      std::size_t capacity);
-Converted utf16ToUtf8(const char16_t* in, std::size_t length, unsigned char* out,
-                      std::size_t capacity);
-Converted utf16ToUtf32(const char16_t* in, std::size_t length, char32_t* out,
-                       std::size_t capacity);
-Converted utf32ToUtf8(const char32_t* in, std::size_t length, unsigned char* out,
-                      std::size_t capacity);
-Converted utf32ToUtf16(const char32_t* in, std::size_t length, char16_t* out,
-                       std::size_t capacity);
+Converted utf8ToUtf16(const unsigned char* in, std::size_t length, char16_t* out, std::size_t capacity);
+Converted utf8ToUtf32(const unsigned char* in, std::size_t length, char32_t* out, std::size_t capacity);
+Converted utf16ToUtf8(const char16_t* in, std::size_t length, unsigned char* out, std::size_t capacity);
+Converted utf16ToUtf32(const char16_t* in, std::size_t length, char32_t* out, std::size_t capacity);
+Converted utf32ToUtf8(const char32_t* in, std::size_t length, unsigned char* out, std::size_t capacity);
+Converted utf32ToUtf16(const char32_t* in, std::size_t length, char16_t* out, std::size_t capacity);
 
 }  // namespace unicode
 

@@ -4,9 +4,7 @@ namespace xml {
 
 namespace {
 
-char16_t foldAscii(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
+char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 }  // namespace
 

@@ -17,7 +17,7 @@ class WrittenTagStack {
   struct Entry {
     int32_t record = 0;
     std::u16string name;
-    int32_t lastChild = 0;     // the element's last child written so far
+    int32_t lastChild = 0;      // the element's last child written so far
     int32_t belowInBucket = 0;  // depth of the next entry down in the same bucket
   };
 

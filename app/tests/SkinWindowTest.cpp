@@ -53,7 +53,7 @@ TEST_F(SkinWindowTest, CreationSizesTitlesAndCentresTheWindow) {
 
 TEST_F(SkinWindowTest, ButtonRectanglesFollowTheTableAndImageSizes) {
   Create();
-  const Rect expected[] = {{633, 127, 788, 176}, {503, 127, 663, 176}, {758, 127, 918, 176}, {889, 127, 1027, 176},
+  const Rect expected[] = {{633, 127, 788, 176}, {503, 127, 663, 176},   {758, 127, 918, 176},  {889, 127, 1027, 176},
                            {394, 127, 532, 176}, {1023, 108, 1050, 135}, {1058, 108, 1085, 135}};
   for (int i = 0; i < kSkinButtonCount; ++i) EXPECT_EQ(skin->buttons()[i].rect, expected[i]) << "button " << i;
 }

@@ -36,7 +36,6 @@ class ProcessTest : public base::testing::FolderTest {
     for (int i = 0; i < 1000 && !fs::exists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return fs::exists(file);
   }
-
 };
 
 TEST_F(ProcessTest, StartsWithItsArgumentsInASessionOfItsOwnWithNothingInherited) {
@@ -49,7 +48,8 @@ TEST_F(ProcessTest, StartsWithItsArgumentsInASessionOfItsOwnWithNothingInherited
   sigemptyset(&usr1);
   sigaddset(&usr1, SIGUSR1);
   ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &usr1, &previousMask), 0);
-  struct sigaction ignore {}, previousPipe {};
+  struct sigaction ignore {
+  }, previousPipe{};
   ignore.sa_handler = SIG_IGN;
   ASSERT_EQ(sigaction(SIGPIPE, &ignore, &previousPipe), 0);
 
@@ -99,7 +99,7 @@ TEST_F(ProcessTest, AProgramThatCannotStartIsReported) {
   std::ofstream(notRunnable) << "#!/bin/sh\necho ran > \"" << (folder / "ran").string() << "\"\n";
   fs::permissions(notRunnable, fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_FALSE(base::StartProgram(folder / "missing"));
-  EXPECT_FALSE(base::StartProgram(folder));  // a folder
+  EXPECT_FALSE(base::StartProgram(folder));       // a folder
   EXPECT_FALSE(base::StartProgram(notRunnable));  // without an execute bit, even for root
 
   fs::permissions(notRunnable, fs::perms::owner_exec, fs::perm_options::add);

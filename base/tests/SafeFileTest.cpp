@@ -31,7 +31,6 @@ class SafeFileTest : public base::testing::FolderTest {
     std::sort(names.begin(), names.end());
     return names;
   }
-
 };
 
 TEST_F(SafeFileTest, ReplacesWithTheContentsAndModeGiven) {
@@ -55,7 +54,8 @@ TEST_F(SafeFileTest, AFailureKeepsTheOldFileAndLeavesNoTemporary) {
   ASSERT_TRUE(base::ReplaceFile(file, "old", 0600));
 
   // Writing fails part-way: the file size limit stands in for a full disk.
-  struct sigaction ignore {}, previous {};
+  struct sigaction ignore {
+  }, previous{};
   ignore.sa_handler = SIG_IGN;
   ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
   rlimit limit{}, saved{};
@@ -106,7 +106,8 @@ TEST(WriteAll, WritesEverythingOrSaysWhy) {
   EXPECT_EQ(::read(pipeFds[0], buffer, sizeof buffer), 4);
   EXPECT_STREQ(buffer, "ping");
   ::close(pipeFds[0]);
-  struct sigaction ignore {}, previous {};
+  struct sigaction ignore {
+  }, previous{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &ignore, &previous);
   errno = 0;

@@ -21,10 +21,12 @@ TEST(Text, UnpairedSurrogatesBecomeReplacementCharacters) {
 }
 
 TEST(Text, LenientDecodingReplacesEachBadByte) {
-  EXPECT_EQ(FromUtf8("a\xff" "b"), u"a\ufffdb");
-  EXPECT_EQ(FromUtf8("\xc0\xaf"), u"\ufffd\ufffd");         // overlong
+  EXPECT_EQ(FromUtf8("a\xff"
+                     "b"),
+            u"a\ufffdb");
+  EXPECT_EQ(FromUtf8("\xc0\xaf"), u"\ufffd\ufffd");            // overlong
   EXPECT_EQ(FromUtf8("\xed\xa0\x80"), u"\ufffd\ufffd\ufffd");  // a surrogate
-  EXPECT_EQ(FromUtf8("\xe4\xb8"), u"\ufffd\ufffd");          // cut at the end
+  EXPECT_EQ(FromUtf8("\xe4\xb8"), u"\ufffd\ufffd");            // cut at the end
   EXPECT_EQ(FromUtf8(std::string("\0x", 2)), std::u16string(u"\0x", 2));
 }
 
@@ -41,9 +43,9 @@ TEST(Text, StrictDecodingRefusesAndLeavesTheOutputAlone) {
 
 TEST(Text, StrictEncodingRefusesUnpairedSurrogatesAndLeavesTheOutputAlone) {
   std::string out = "kept";
-  for (const std::u16string& bad : {std::u16string(1, char16_t(0xD800)) + u"x",       // high, then no low
-                                    u"x" + std::u16string(1, char16_t(0xDBFF)),       // high at the end
-                                    std::u16string(1, char16_t(0xDC00)),              // a lone low
+  for (const std::u16string& bad : {std::u16string(1, char16_t(0xD800)) + u"x",             // high, then no low
+                                    u"x" + std::u16string(1, char16_t(0xDBFF)),             // high at the end
+                                    std::u16string(1, char16_t(0xDC00)),                    // a lone low
                                     std::u16string{char16_t(0xDC00), char16_t(0xD800)}}) {  // reversed pair
     EXPECT_FALSE(EncodeUtf8(bad, out));
     EXPECT_EQ(out, "kept");

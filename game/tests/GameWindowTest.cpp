@@ -12,8 +12,8 @@
 
 using namespace platform;
 using platform::sim::SimBrowser;
-using platform::sim::SimPlayer;
 using platform::sim::SimPlatform;
+using platform::sim::SimPlayer;
 using platform::sim::SimWindow;
 
 namespace {
@@ -264,15 +264,14 @@ TEST_F(GameWindowTest, CloseQuestionNoKeepsTheGameYesReturnsToLogin) {
 TEST_F(GameWindowTest, LoadGameSetsPropertiesInOrder) {
   game->movieBase = u"http://site/error?x";
   Enter(u"a=1&serverid=5&mainVersion=1.0.3&resourceHost=RES/&b=2");
-  const std::vector<std::u16string> expected = {
-      u"Menu=false",
-      u"AllowFullScreen=true",
-      u"AllowScriptAccess=always",
-      u"WMode=direct",
-      u"BackgroundColor=0",
-      u"FlashVars=a=1&serverid=5&mainVersion=1.0.3&resourceHost=RES/&b=2",
-      u"LoadMovie(0,RES/GameLoader_1.0.3.swf)",
-      u"Play"};
+  const std::vector<std::u16string> expected = {u"Menu=false",
+                                                u"AllowFullScreen=true",
+                                                u"AllowScriptAccess=always",
+                                                u"WMode=direct",
+                                                u"BackgroundColor=0",
+                                                u"FlashVars=a=1&serverid=5&mainVersion=1.0.3&resourceHost=RES/&b=2",
+                                                u"LoadMovie(0,RES/GameLoader_1.0.3.swf)",
+                                                u"Play"};
   EXPECT_EQ(Player().calls, expected);
   EXPECT_EQ(Player().baseAddress, u"http://site/error?x");
   EXPECT_EQ(Player().ControlId(), 1001);

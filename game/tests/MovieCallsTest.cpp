@@ -50,15 +50,14 @@ TEST(MovieCalls, SetReloadTipsSetsTheRawTextAndWalksOn) {
 TEST(MovieCalls, TracePiecesAreSeparate) {
   Recorder r;
   OnFlashCall(u"<a x=\"1\">t</a>", r);
-  EXPECT_EQ(r.pieces, (std::vector<std::u16string>{u"<a x=\"1\">t</a>", u"  ", u"x", u"=", u"1", u"  ",
-                                                    u"Tag(a) = ", u"t", u"\n"}));
+  EXPECT_EQ(r.pieces, (std::vector<std::u16string>{u"<a x=\"1\">t</a>", u"  ", u"x", u"=", u"1", u"  ", u"Tag(a) = ",
+                                                   u"t", u"\n"}));
 }
 
 TEST(MovieCalls, TipsKeepOtherMarkupAndRemoveEveryTagSequence) {
   EXPECT_EQ(ReloadTipsText(u"<arguments><string>x</string></arguments>"), u"x");
   EXPECT_EQ(ReloadTipsText(u"<arguments><number>5</number></arguments>"), u"<arguments><number>5</number></arguments>");
-  EXPECT_EQ(ReloadTipsText(u"<arguments><string>a</string><string>b</string></arguments>"),
-            u"a</string><string>b");
+  EXPECT_EQ(ReloadTipsText(u"<arguments><string>a</string><string>b</string></arguments>"), u"a</string><string>b");
   EXPECT_EQ(ReloadTipsText(u"<arguments><string>1<arguments><string>2</string></arguments>"), u"12");
 }
 
@@ -71,9 +70,9 @@ TEST(MovieCalls, CommandNamesAreCaseSensitive) {
 
 TEST(MovieCalls, SiblingInvokesRunInOrderUntilAnEndingCommand) {
   Recorder r;
-  OnFlashCall(u"<r>" + Invoke(u"setReloadTips", u"<string>q</string>") + Invoke(u"setWindowMax") +
-                  Invoke(u"reload") + u"</r>",
-              r);
+  OnFlashCall(
+      u"<r>" + Invoke(u"setReloadTips", u"<string>q</string>") + Invoke(u"setWindowMax") + Invoke(u"reload") + u"</r>",
+      r);
   EXPECT_EQ(r.events, (std::vector<std::u16string>{u"tips:q", u"max"}));
 }
 
@@ -101,8 +100,7 @@ TEST(MovieCalls, BrokenAndHostileRequestsAreWalkedWithoutHarm) {
 }
 
 TEST(MovieLoading, LoaderAddressFromTheParameters) {
-  EXPECT_EQ(LoaderMovieAddress(u"a=1&serverid=5&mainVersion=1.0.3&resourceHost=RES/&b=2"),
-            u"RES/GameLoader_1.0.3.swf");
+  EXPECT_EQ(LoaderMovieAddress(u"a=1&serverid=5&mainVersion=1.0.3&resourceHost=RES/&b=2"), u"RES/GameLoader_1.0.3.swf");
   EXPECT_EQ(LoaderMovieAddress(u"mainVersion=1.0.3&resourceHost=R/&x"), std::nullopt);
   EXPECT_EQ(LoaderMovieAddress(u"a&resourceHost=R/&mainVersion=1.0.3"), u"R/GameLoader_.swf");
   EXPECT_EQ(LoaderMovieAddress(u"&mainVersion=2&x"), u"GameLoader_2.swf");  // key at index 0 counts

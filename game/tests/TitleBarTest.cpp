@@ -44,16 +44,16 @@ TEST(TitleButtons, ImagesFollowStateAndMaximised) {
 TEST(TitleHitTest, ZonesInOrder) {
   TitleBarState s = Drawn(1000);
   auto hit = [&](int x, int y, LRESULT d = kClient) { return TitleHitTest(s, kWindow, {x, y}, d); };
-  EXPECT_EQ(hit(100, 50), HTCAPTION);           // top-left square
-  EXPECT_EQ(hit(105, 55, HTNOWHERE), HTNOWHERE); // keeps a non-client default
-  EXPECT_EQ(hit(1095, 55), kClient);            // top-right square keeps the default
-  EXPECT_EQ(hit(1090, 60), kClient);            // x >= R - 10, y <= T + 10
+  EXPECT_EQ(hit(100, 50), HTCAPTION);             // top-left square
+  EXPECT_EQ(hit(105, 55, HTNOWHERE), HTNOWHERE);  // keeps a non-client default
+  EXPECT_EQ(hit(1095, 55), kClient);              // top-right square keeps the default
+  EXPECT_EQ(hit(1090, 60), kClient);              // x >= R - 10, y <= T + 10
   EXPECT_EQ(hit(105, 645), HTBOTTOMLEFT);
   EXPECT_EQ(hit(1095, 645), HTBOTTOMRIGHT);
   EXPECT_EQ(hit(103, 300), HTLEFT);
-  EXPECT_EQ(hit(104, 300), HTCAPTION);          // inside: caption unless the player covers it
+  EXPECT_EQ(hit(104, 300), HTCAPTION);  // inside: caption unless the player covers it
   EXPECT_EQ(hit(1097, 300), HTRIGHT);
-  EXPECT_EQ(hit(500, 53), HTCAPTION);           // the top edge never resizes
+  EXPECT_EQ(hit(500, 53), HTCAPTION);  // the top edge never resizes
   EXPECT_EQ(hit(500, 647), HTBOTTOM);
   EXPECT_EQ(hit(500, 300), HTCAPTION);
 }
@@ -65,7 +65,7 @@ TEST(TitleHitTest, ZonesThatResetHoverAction) {
   EXPECT_EQ(s.hoverAction, kActionClose);
   TitleHitTest(s, kWindow, {500, 300}, kClient);  // zone 9: untouched
   EXPECT_EQ(s.hoverAction, kActionClose);
-  TitleHitTest(s, kWindow, {500, 53}, kClient);   // top edge rows: reset
+  TitleHitTest(s, kWindow, {500, 53}, kClient);  // top edge rows: reset
   EXPECT_EQ(s.hoverAction, kActionNone);
 }
 

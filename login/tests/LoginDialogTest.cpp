@@ -151,8 +151,8 @@ TEST_F(LoginDialogTest, ResAddressesLeadToTheLoginAddressCaseSensitively) {
 
 TEST_F(LoginDialogTest, OrdinaryPagesDoNothing) {
   Paint();
-  for (const char16_t* address : {u"http://site/Error?x=1&serverid=3&", u"error://x?&serverid=3&",
-                                  u"http://site/lander/zarek", u""}) {
+  for (const char16_t* address :
+       {u"http://site/Error?x=1&serverid=3&", u"error://x?&serverid=3&", u"http://site/lander/zarek", u""}) {
     Complete(address);
   }
   EXPECT_EQ(Browser().navigations.size(), 1u);

@@ -21,8 +21,7 @@ bool PreTranslateControlEvent(GtkDialogWindow& window, const void* control,
       msg.message = WM_MOUSEMOVE;
       msg.lParam = MakePointParam(static_cast<int>(event->motion.x), static_cast<int>(event->motion.y));
       break;
-    default:
-      return false;
+    default: return false;
   }
   if (controlPreTranslate && controlPreTranslate(control, msg)) return true;
   return WalkPreTranslate(msg);

@@ -16,8 +16,7 @@ class GtkDialogWindow;
 // controlPreTranslate is the control's own pre-translation, asked first.
 // True when the event was swallowed and must not reach the control.
 bool PreTranslateControlEvent(GtkDialogWindow& window, const void* control,
-                              bool (*controlPreTranslate)(const void* control, const Msg&),
-                              const GdkEvent* event);
+                              bool (*controlPreTranslate)(const void* control, const Msg&), const GdkEvent* event);
 
 // The virtual-key number of a GDK key value (Enter 13, Escape 27, F5 116 ...).
 WPARAM VirtualKeyOf(guint keyval);

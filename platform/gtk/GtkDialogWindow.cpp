@@ -183,7 +183,8 @@ void GtkDialogWindow::Invalidate() {
 }
 
 void GtkDialogWindow::PlaceChild(GtkWidget* child, const Rect& rect) {
-  auto it = std::find_if(controls_.begin(), controls_.end(), [child](const auto& entry) { return entry.first == child; });
+  auto it =
+      std::find_if(controls_.begin(), controls_.end(), [child](const auto& entry) { return entry.first == child; });
   if (it == controls_.end()) {
     gtk_fixed_put(fixed_, child, rect.left, rect.top);
     PutStaticBitmapsOnTop();

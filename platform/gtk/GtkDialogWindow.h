@@ -123,8 +123,8 @@ class GtkDialogWindow final : public WindowBase {
   bool needsPaint_ = true;
   bool paintQueued_ = false;
   bool buttonDown_ = false;
-  Point pressPoint_;                // screen coordinates of the last left-button press
-  std::optional<Point> pointer_;    // where the handler last saw the pointer
+  Point pressPoint_;              // screen coordinates of the last left-button press
+  std::optional<Point> pointer_;  // where the handler last saw the pointer
   DragState* drag_ = nullptr;
   // The place and size the program last asked for, until a configure event
   // reports it (events older than the request describe the window before it).

@@ -97,8 +97,7 @@ void GtkPlatform::OpenWebPage(const std::u16string& address) {
   }
 }
 
-int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
-                            UINT type) {
+int GtkPlatform::MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption, UINT type) {
   GtkWindow* parent = owner ? GTK_WINDOW(static_cast<GtkDialogWindow*>(owner)->Toplevel()) : nullptr;
   const bool yesNo = (type & 0xF) == MB_YESNO;
   GtkWidget* dialog =
@@ -151,23 +150,27 @@ bool GtkPlatform::IsComposited() const {
 
 void GtkPlatform::WakeForPosted() {
   if (postedSource_) return;
-  postedSource_ = g_idle_add(+[](gpointer data) -> gboolean {
-    auto* self = static_cast<GtkPlatform*>(data);
-    self->postedSource_ = 0;
-    self->DeliverPosted();
-    if (self->HasPosted()) self->WakeForPosted();
-    return G_SOURCE_REMOVE;
-  }, this);
+  postedSource_ = g_idle_add(
+      +[](gpointer data) -> gboolean {
+        auto* self = static_cast<GtkPlatform*>(data);
+        self->postedSource_ = 0;
+        self->DeliverPosted();
+        if (self->HasPosted()) self->WakeForPosted();
+        return G_SOURCE_REMOVE;
+      },
+      this);
 }
 
 void GtkPlatform::WakeForBuried() {
   if (burySource_) return;
-  burySource_ = g_idle_add(+[](gpointer data) -> gboolean {
-    auto* self = static_cast<GtkPlatform*>(data);
-    self->burySource_ = 0;
-    self->ReleaseBuried();
-    return G_SOURCE_REMOVE;
-  }, this);
+  burySource_ = g_idle_add(
+      +[](gpointer data) -> gboolean {
+        auto* self = static_cast<GtkPlatform*>(data);
+        self->burySource_ = 0;
+        self->ReleaseBuried();
+        return G_SOURCE_REMOVE;
+      },
+      this);
 }
 
 void GtkPlatform::RaiseOwnedWindows(const GtkDialogWindow* owner) {

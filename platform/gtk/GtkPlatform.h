@@ -32,8 +32,7 @@ class GtkPlatform final : public PlatformBase {
   Point CursorPos() const override;
   void SetDragFullWindows(bool) override {}  // our move loop always drags the whole window
   void OpenWebPage(const std::u16string& address) override;
-  int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
-                 UINT type) override;
+  int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption, UINT type) override;
   void DebugOutput(const std::u16string& text) override;
   void ClearBrowserCache() override;
   std::filesystem::path ExecutablePath() const override;

@@ -101,7 +101,8 @@ gboolean GtkDialogWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, 
     // asked for meanwhile is asked for again (mutter restored its own).
     // GTK would not repeat a request it made already: the X window is asked directly.
     GdkWindow* gdk = gtk_widget_get_window(self->window_);
-    if (const auto& r = self->requested_; r && gdk) gdk_window_move_resize(gdk, r->left, r->top, r->Width(), r->Height());
+    if (const auto& r = self->requested_; r && gdk)
+      gdk_window_move_resize(gdk, r->left, r->top, r->Width(), r->Height());
   }
   if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
   const bool minimized = event->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
@@ -223,7 +224,8 @@ void GtkDialogWindow::SendMouseMove(Point screen) {
   const LRESULT hit = HitTest(screen);
   if (IsDestroyed()) return;
   Send(WM_SETCURSOR, 0,
-       static_cast<LPARAM>((static_cast<std::uint32_t>(WM_MOUSEMOVE) << 16) | (static_cast<std::uint32_t>(hit) & 0xFFFF)));
+       static_cast<LPARAM>((static_cast<std::uint32_t>(WM_MOUSEMOVE) << 16) |
+                           (static_cast<std::uint32_t>(hit) & 0xFFFF)));
   if (IsDestroyed()) return;
   if (hit == HTCLIENT) {
     const Point client = ClientPoint(screen);

@@ -9,11 +9,14 @@ void PlayerWarmUp::Schedule() {
   // Ruffle's module takes seconds to compile: the player's page warms up
   // while the player logs in, once the login page has had its turn.
   constexpr guint kDelayMs = 1500;
-  source_ = g_timeout_add(kDelayMs, +[](gpointer self) -> gboolean {
-    static_cast<PlayerWarmUp*>(self)->source_ = 0;
-    PrewarmMoviePlayer();
-    return G_SOURCE_REMOVE;
-  }, this);
+  source_ = g_timeout_add(
+      kDelayMs,
+      +[](gpointer self) -> gboolean {
+        static_cast<PlayerWarmUp*>(self)->source_ = 0;
+        PrewarmMoviePlayer();
+        return G_SOURCE_REMOVE;
+      },
+      this);
 }
 
 void PlayerWarmUp::Cancel() {

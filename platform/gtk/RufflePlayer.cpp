@@ -23,8 +23,10 @@ bool EqualsIgnoringCase(const std::u16string& text, std::u16string_view word) {
 }  // namespace
 
 RufflePlayer::RufflePlayer(GtkDialogWindow& parent, int controlId, const Rect& rect)
-    : parent_(parent), controlId_(controlId), session_(std::make_unique<MovieSession>(static_cast<MovieSessionEvents&>(*this),
-                                              GTK_WIDGET(parent.Container()))) {
+    : parent_(parent),
+      controlId_(controlId),
+      session_(
+          std::make_unique<MovieSession>(static_cast<MovieSessionEvents&>(*this), GTK_WIDGET(parent.Container()))) {
   // A child control starts hidden, like a window made without WS_VISIBLE.
   parent_.PlaceChild(session_->Widget(), rect);
   gtk_widget_hide(session_->Widget());

@@ -210,8 +210,8 @@ bool StatusNotifierItem::Register(gint64 deadline) {
 
   static const GDBusInterfaceVTable vtable = {OnMethodCall, OnGetProperty, nullptr, {}};
   GError* error = nullptr;
-  objectId_ = g_dbus_connection_register_object(connection_, kItemPath, ItemInterface(), &vtable, this, nullptr,
-                                                &error);
+  objectId_ =
+      g_dbus_connection_register_object(connection_, kItemPath, ItemInterface(), &vtable, this, nullptr, &error);
   if (!objectId_) {
     Debug("cannot put the item on the bus", busName_, error);
     g_error_free(error);
@@ -257,8 +257,8 @@ StatusNotifierItem::~StatusNotifierItem() {
   if (objectId_) g_dbus_connection_unregister_object(connection_, objectId_);
   if (releaseName_) {
     g_dbus_connection_call(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                           "ReleaseName", g_variant_new("(s)", busName_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE,
-                           -1, nullptr, nullptr, nullptr);
+                           "ReleaseName", g_variant_new("(s)", busName_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
+                           nullptr, nullptr, nullptr);
   }
   if (connection_) g_object_unref(connection_);
   g_variant_unref(pixmap_);
@@ -307,8 +307,10 @@ void StatusNotifierItem::OnMethodCall(GDBusConnection*, const gchar*, const gcha
   // Left and middle click act as the left button, the context menu request
   // (right click) as the right one; scrolling does nothing.
   const std::string name = method;
-  if (name == "Activate" || name == "SecondaryActivate") self->clicked_(WM_LBUTTONUP);
-  else if (name == "ContextMenu") self->clicked_(WM_RBUTTONUP);
+  if (name == "Activate" || name == "SecondaryActivate")
+    self->clicked_(WM_LBUTTONUP);
+  else if (name == "ContextMenu")
+    self->clicked_(WM_RBUTTONUP);
 }
 
 GVariant* StatusNotifierItem::OnGetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,

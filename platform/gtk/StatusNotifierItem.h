@@ -55,17 +55,17 @@ class StatusNotifierItem final : public TrayIcon {
   StatusNotifierItem(StatusNotifierWatch& watch, GdkPixbuf* icon, const std::u16string& tip, Clicked clicked);
   bool Register(gint64 deadline);
   void WatcherChanged();
-  static void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
-                           GVariant*, GDBusMethodInvocation* invocation, gpointer data);
-  static GVariant* OnGetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                                 const gchar* property, GError** error, gpointer data);
+  static void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method, GVariant*,
+                           GDBusMethodInvocation* invocation, gpointer data);
+  static GVariant* OnGetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* property,
+                                 GError** error, gpointer data);
   static gboolean OnWatcherGone(gpointer data);
 
   friend class StatusNotifierWatch;
   StatusNotifierWatch* watch_;
   GDBusConnection* connection_ = nullptr;
-  std::string busName_;        // the well-known name the item owns
-  std::string watcherOwner_;   // the watcher it registered with
+  std::string busName_;       // the well-known name the item owns
+  std::string watcherOwner_;  // the watcher it registered with
   std::string tip_;
   GVariant* pixmap_ = nullptr;  // a(iiay)
   Clicked clicked_;

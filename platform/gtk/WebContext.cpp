@@ -35,8 +35,8 @@ const std::string& ExecutableName() {
 }
 
 void FailRequest(WebKitURISchemeRequest* request, const char* uri) {
-  GError* error = g_error_new(WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST,
-                              "no such page in %s: %s", ExecutableName().c_str(), uri);
+  GError* error = g_error_new(WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST, "no such page in %s: %s",
+                              ExecutableName().c_str(), uri);
   webkit_uri_scheme_request_finish_error(request, error);
   g_error_free(error);
 }
@@ -71,12 +71,12 @@ std::string DataDirectory(const char* base) {
 WebKitWebContext* MakeContext() {
   const std::string data = DataDirectory(g_get_user_data_dir());
   const std::string cache = DataDirectory(g_get_user_cache_dir());
-  WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
-      "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr);
+  WebKitWebsiteDataManager* manager = webkit_website_data_manager_new("base-data-directory", data.c_str(),
+                                                                      "base-cache-directory", cache.c_str(), nullptr);
   // Logins survive a restart, as they do in the system browser.
   const std::string cookies = data + "/cookies.sqlite";
-  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager),
-                                               cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies.c_str(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   // The web processes give memory back (collect garbage, drop caches) well
   // before they reach what a modest machine can spare: without it the game's
   // garbage piles up at every reload, a page this quiet seldom collecting.
@@ -117,7 +117,8 @@ WebKitWebContext* SharedWebContext() {
 
 void ClearWebCaches() {
   WebKitWebsiteDataManager* manager = webkit_web_context_get_website_data_manager(SharedWebContext());
-  const auto kinds = static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_MEMORY_CACHE | WEBKIT_WEBSITE_DATA_DISK_CACHE);
+  const auto kinds =
+      static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_MEMORY_CACHE | WEBKIT_WEBSITE_DATA_DISK_CACHE);
   webkit_website_data_manager_clear(manager, kinds, 0, nullptr, CachesCleared, nullptr);
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <utility>
 
-#include "platform/BrowserPages.h"
 #include "base/Text.h"
+#include "platform/BrowserPages.h"
 #include "platform/gtk/GtkDialogWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/WebContext.h"
@@ -161,8 +161,7 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
         state->QueueCompletion(uri ? uri : "");
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -206,7 +205,8 @@ gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* failingUri, GError
   // elsewhere must not replace the newer page.
   if (state->navigations != state->navigationsAtStart || address != state->loadingAddress) return TRUE;
   auto* pending = new PendingFailurePage{state->weak_from_this(), failure, address, state->navigations};
-  g_idle_add_full(G_PRIORITY_LOW, ShowFailurePage, pending, [](gpointer p) { delete static_cast<PendingFailurePage*>(p); });
+  g_idle_add_full(G_PRIORITY_LOW, ShowFailurePage, pending,
+                  [](gpointer p) { delete static_cast<PendingFailurePage*>(p); });
   return TRUE;
 }
 
@@ -354,8 +354,8 @@ class WebKitDocument final : public BrowserDocument {
     if (state->body == BodyReport::NoBody) return false;
     // Queued before any navigation the caller starts next, so the page runs
     // it before that navigation asks the page whether it may leave.
-    webkit_web_view_evaluate_javascript(state->view, kClearOnBeforeUnloadScript, -1, nullptr, nullptr, nullptr,
-                                        nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(state->view, kClearOnBeforeUnloadScript, -1, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr);
     return true;
   }
 
@@ -389,8 +389,7 @@ WebKitBrowser::WebKitBrowser(std::unique_ptr<BrowserSite> site, int controlId, c
   state.site = std::move(site);
 
   state.content = webkit_user_content_manager_new();
-  webkit_user_content_manager_register_script_message_handler_in_world(state.content, kReporterHandler,
-                                                                       kReporterWorld);
+  webkit_user_content_manager_register_script_message_handler_in_world(state.content, kReporterHandler, kReporterWorld);
   g_signal_connect(state.content, "script-message-received::frameLoaded", G_CALLBACK(OnFrameLoaded), &state);
   WebKitUserScript* reporter =
       webkit_user_script_new_for_world(kReporterScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
@@ -398,9 +397,9 @@ WebKitBrowser::WebKitBrowser(std::unique_ptr<BrowserSite> site, int controlId, c
   webkit_user_content_manager_add_script(state.content, reporter);
   webkit_user_script_unref(reporter);
 
-  state.view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedWebContext(),
-                                            "website-policies", SoundWithoutClickPolicies(),
-                                            "user-content-manager", state.content, nullptr));
+  state.view =
+      WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedWebContext(), "website-policies",
+                                   SoundWithoutClickPolicies(), "user-content-manager", state.content, nullptr));
   g_object_ref_sink(state.view);
   g_signal_connect(state.view, "load-changed", G_CALLBACK(OnLoadChanged), &state);
   g_signal_connect(state.view, "load-failed", G_CALLBACK(OnLoadFailed), &state);
@@ -408,8 +407,8 @@ WebKitBrowser::WebKitBrowser(std::unique_ptr<BrowserSite> site, int controlId, c
   g_signal_connect(state.view, "create", G_CALLBACK(OnCreateWindow), &state);
   g_signal_connect(state.view, "decide-policy", G_CALLBACK(OnDecidePolicy), &state);
   g_signal_connect(state.view, "destroy", G_CALLBACK(OnWidgetDestroyed), &state);
-  for (const char* signal : {"key-press-event", "key-release-event", "button-press-event", "button-release-event",
-                             "motion-notify-event"}) {
+  for (const char* signal :
+       {"key-press-event", "key-release-event", "button-press-event", "button-release-event", "motion-notify-event"}) {
     g_signal_connect(state.view, signal, G_CALLBACK(OnInputEvent), &state);
   }
 
@@ -427,25 +426,32 @@ constexpr guint kAfterDrawMs = 50;
 
 void State::HoldLoad(std::string address) {
   heldLoad = std::move(address);
-  heldLoadSource = g_timeout_add(kHeldLoadMs, +[](gpointer data) -> gboolean {
-    auto* state = static_cast<State*>(data);
-    state->heldLoadSource = 0;
-    state->StartHeldLoad();
-    return G_SOURCE_REMOVE;
-  }, this);
+  heldLoadSource = g_timeout_add(
+      kHeldLoadMs,
+      +[](gpointer data) -> gboolean {
+        auto* state = static_cast<State*>(data);
+        state->heldLoadSource = 0;
+        state->StartHeldLoad();
+        return G_SOURCE_REMOVE;
+      },
+      this);
   heldLoadDraw = g_signal_connect_after(view, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer data) -> gboolean {
-    auto* state = static_cast<State*>(data);
-    g_signal_handler_disconnect(state->view, state->heldLoadDraw);
-    state->heldLoadDraw = 0;
-    if (state->heldLoadSource) g_source_remove(state->heldLoadSource);
-    state->heldLoadSource = g_timeout_add(kAfterDrawMs, +[](gpointer data) -> gboolean {
-      auto* state = static_cast<State*>(data);
-      state->heldLoadSource = 0;
-      state->StartHeldLoad();
-      return G_SOURCE_REMOVE;
-    }, state);
-    return FALSE;
-  }), this);
+                                          auto* state = static_cast<State*>(data);
+                                          g_signal_handler_disconnect(state->view, state->heldLoadDraw);
+                                          state->heldLoadDraw = 0;
+                                          if (state->heldLoadSource) g_source_remove(state->heldLoadSource);
+                                          state->heldLoadSource = g_timeout_add(
+                                              kAfterDrawMs,
+                                              +[](gpointer data) -> gboolean {
+                                                auto* state = static_cast<State*>(data);
+                                                state->heldLoadSource = 0;
+                                                state->StartHeldLoad();
+                                                return G_SOURCE_REMOVE;
+                                              },
+                                              state);
+                                          return FALSE;
+                                        }),
+                                        this);
 }
 
 void State::StartHeldLoad() {

@@ -85,12 +85,8 @@ void SimPlayer::Move(const Rect& r, bool /*repaint*/) { rect = r; }
 
 void SimPlayer::Show(int showCommand) { visible = showCommand != SW_HIDE; }
 
-void SimPlayer::FireFlashCall(const std::u16string& request) {
-  parent_.Handler().OnFlashCall(controlId_, request);
-}
+void SimPlayer::FireFlashCall(const std::u16string& request) { parent_.Handler().OnFlashCall(controlId_, request); }
 
-void SimPlayer::FireReadyStateChange(std::int32_t state) {
-  parent_.Handler().OnReadyStateChange(controlId_, state);
-}
+void SimPlayer::FireReadyStateChange(std::int32_t state) { parent_.Handler().OnReadyStateChange(controlId_, state); }
 
 }  // namespace platform::sim

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/MessageRouting.h"
 #include "base/Text.h"
+#include "platform/MessageRouting.h"
 #include "res/Resources.h"
 
 namespace platform::sim {
@@ -72,8 +72,7 @@ void SimPlatform::OpenWebPage(const std::u16string& address) {
   log.push_back("OpenWebPage " + base::ToUtf8(address));
 }
 
-int SimPlatform::MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
-                            UINT type) {
+int SimPlatform::MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption, UINT type) {
   messageBoxes.push_back({owner, text, caption, type});
   log.push_back("MessageBox " + base::ToUtf8(caption) + "|" + base::ToUtf8(text));
   if (whileMessageBoxOpen) whileMessageBoxOpen();

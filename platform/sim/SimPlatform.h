@@ -6,8 +6,8 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,9 +60,9 @@ class SimWindow final : public WindowBase {
   std::unique_ptr<Surface> layeredImage;  // the last image handed to UpdateLayered
   std::uint8_t layeredAlpha = 0;
   int layeredUpdates = 0;
-  std::vector<LRESULT> drags;              // hit codes of move and resize loops started
-  std::vector<SimBrowser*> browsers;       // live browsers, in creation order
-  std::vector<SimPlayer*> players;         // live players, in creation order
+  std::vector<LRESULT> drags;         // hit codes of move and resize loops started
+  std::vector<SimBrowser*> browsers;  // live browsers, in creation order
+  std::vector<SimPlayer*> players;    // live players, in creation order
 
  private:
   void NativeShow() override {}
@@ -95,8 +95,7 @@ class SimPlatform final : public PlatformBase {
   Point CursorPos() const override { return cursorPos; }
   void SetDragFullWindows(bool enabled) override;
   void OpenWebPage(const std::u16string& address) override;
-  int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption,
-                 UINT type) override;
+  int MessageBox(Window* owner, const std::u16string& text, const std::u16string& caption, UINT type) override;
   void DebugOutput(const std::u16string& text) override { debugOutput.push_back(text); }
   void ClearBrowserCache() override { log.push_back("ClearBrowserCache"); }
   std::filesystem::path ExecutablePath() const override { return executablePath; }
@@ -109,8 +108,7 @@ class SimPlatform final : public PlatformBase {
   // A key press addressed to a window or to a control inside it: offered to
   // the control's own pre-translation and then along the owner chain. True
   // when it was swallowed; otherwise it is recorded as dispatched.
-  bool PressKey(Window& window, WPARAM virtualKey, const void* target = nullptr,
-                PlayerControl* player = nullptr);
+  bool PressKey(Window& window, WPARAM virtualKey, const void* target = nullptr, PlayerControl* player = nullptr);
   // A mouse message addressed to a control: offered along the chain too.
   bool MouseOnControl(Window& window, const void* control, UINT message, Point clientPoint);
 

@@ -27,9 +27,7 @@ std::vector<unsigned char> ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<unsigned char> Bytes(const detail::EmbeddedAsset& asset) {
-  return {asset.data, asset.data + asset.size};
-}
+std::vector<unsigned char> Bytes(const detail::EmbeddedAsset& asset) { return {asset.data, asset.data + asset.size}; }
 
 const char* FolderOf(ResourceKind kind) {
   switch (kind) {

@@ -50,8 +50,8 @@ TEST(FrameArt, ButtonStatesDifferAndMaximiseDiffersFromRestore) {
     return false;
   };
   for (const std::array<int, 3>& states :
-       {std::array{158, 159, 166}, std::array{213, 214, 215}, std::array{160, 161, 167},
-        std::array{162, 163, 165}, std::array{205, 206, 207}, std::array{154, 155, 164}}) {
+       {std::array{158, 159, 166}, std::array{213, 214, 215}, std::array{160, 161, 167}, std::array{162, 163, 165},
+        std::array{205, 206, 207}, std::array{154, 155, 164}}) {
     SCOPED_TRACE(states[0]);
     EXPECT_TRUE(differ(Bitmap(states[0]), Bitmap(states[1])));
     EXPECT_TRUE(differ(Bitmap(states[0]), Bitmap(states[2])));
@@ -85,8 +85,7 @@ TEST(FrameArt, LoginEdgesAreUniformLinesWithoutTheKeyColour) {
   const auto top = Bitmap(148);
   const test::Rgb outer = top.at(0, 0), inner = top.at(0, 1);
   EXPECT_FALSE(outer == inner);
-  for (const Edge& edge : {Edge{170, true, 0}, Edge{148, false, 0}, Edge{171, true, 1},
-                           Edge{172, false, 1}}) {
+  for (const Edge& edge : {Edge{170, true, 0}, Edge{148, false, 0}, Edge{171, true, 1}, Edge{172, false, 1}}) {
     SCOPED_TRACE(edge.number);
     const auto image = Bitmap(edge.number);
     const int length = edge.vertical ? image.height() : image.width();

@@ -8,13 +8,11 @@ namespace res::test {
 namespace {
 
 std::uint32_t Be32(const std::uint8_t* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-         p[3];
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
 
 std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-         (std::uint32_t{p[3]} << 24);
+  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
 }
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
@@ -74,20 +72,15 @@ std::optional<PngPixels> PngPixels::Decode(std::span<const std::uint8_t> bytes) 
       std::uint32_t v;
       std::memcpy(&v, data + y * stride + x * 4, 4);
       const int a = hasAlpha ? static_cast<int>(v >> 24) : 255;
-      auto straight = [a](std::uint32_t c) {
-        return a == 0 ? 0 : static_cast<int>((c * 255 + a / 2) / a);
-      };
-      image.pixels_.push_back(
-          {straight((v >> 16) & 255), straight((v >> 8) & 255), straight(v & 255), a});
+      auto straight = [a](std::uint32_t c) { return a == 0 ? 0 : static_cast<int>((c * 255 + a / 2) / a); };
+      image.pixels_.push_back({straight((v >> 16) & 255), straight((v >> 8) & 255), straight(v & 255), a});
     }
   }
   cairo_surface_destroy(surface);
   return image;
 }
 
-Rgba PngPixels::at(int x, int y) const {
-  return pixels_[static_cast<std::size_t>(y) * width_ + x];
-}
+Rgba PngPixels::at(int x, int y) const { return pixels_[static_cast<std::size_t>(y) * width_ + x]; }
 
 std::optional<BmpImage> BmpImage::Parse(std::span<const std::uint8_t> bytes) {
   constexpr std::size_t kHeaders = 14 + 40;
@@ -101,8 +94,8 @@ std::optional<BmpImage> BmpImage::Parse(std::span<const std::uint8_t> bytes) {
   const std::uint16_t planes = Le16(p + 26);
   const std::uint16_t bitCount = Le16(p + 28);
   const std::uint32_t compression = Le32(p + 30);
-  if (fileSize != bytes.size() || infoSize < 40 || planes != 1 || bitCount != 24 ||
-      compression != 0 || width <= 0 || height == 0 || pixelOffset < 14 + infoSize) {
+  if (fileSize != bytes.size() || infoSize < 40 || planes != 1 || bitCount != 24 || compression != 0 || width <= 0 ||
+      height == 0 || pixelOffset < 14 + infoSize) {
     return std::nullopt;
   }
   const int rows = height < 0 ? -height : height;
@@ -116,8 +109,7 @@ std::optional<BmpImage> BmpImage::Parse(std::span<const std::uint8_t> bytes) {
     const int stored = height > 0 ? rows - 1 - y : y;  // positive height: bottom-up
     const std::uint8_t* row = p + pixelOffset + rowSize * stored;
     for (int x = 0; x < width; ++x) {
-      image.pixels_[static_cast<std::size_t>(y) * width + x] = {row[x * 3 + 2], row[x * 3 + 1],
-                                                                row[x * 3]};
+      image.pixels_[static_cast<std::size_t>(y) * width + x] = {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]};
     }
   }
   return image;

@@ -71,8 +71,7 @@ TEST(LoadingPage, HasExactlyTheStyleRules) {
 TEST(LoadingPage, ShowsOnlyTheLoadingTextWithoutContextMenu) {
   const std::string page = Convert(PageBytes(), "GB2312", "UTF-8").value_or("");
   EXPECT_NE(page.find("<body oncontextmenu=\"return false;\">"), std::string::npos);
-  EXPECT_NE(page.find("<div class=\"wrap\"><div class=\"load\">加载中,请稍等...</div></div>"),
-            std::string::npos);
+  EXPECT_NE(page.find("<div class=\"wrap\"><div class=\"load\">加载中,请稍等...</div></div>"), std::string::npos);
   EXPECT_EQ(page.find("<p"), std::string::npos) << "no other text block";
   EXPECT_EQ(page.find("<script"), std::string::npos);
 }

@@ -105,11 +105,11 @@ TEST(DialogUnits, WindowSizesInPixels) {
 TEST(DialogUnits, RoundHalvesAwayFromZero) {
   const DialogTemplate& nine = *FindDialogTemplate(102);
   EXPECT_EQ(DialogUnitsToPixels(nine, 0, 0), std::pair(0, 0));
-  EXPECT_EQ(DialogUnitsToPixels(nine, 10, 4), std::pair(18, 8));     // 17.5, 7.5
-  EXPECT_EQ(DialogUnitsToPixels(nine, 1, 1), std::pair(2, 2));       // 1.75, 1.875
-  EXPECT_EQ(DialogUnitsToPixels(nine, 1, 191), std::pair(2, 358));   // 1.75, 358.125
+  EXPECT_EQ(DialogUnitsToPixels(nine, 10, 4), std::pair(18, 8));    // 17.5, 7.5
+  EXPECT_EQ(DialogUnitsToPixels(nine, 1, 1), std::pair(2, 2));      // 1.75, 1.875
+  EXPECT_EQ(DialogUnitsToPixels(nine, 1, 191), std::pair(2, 358));  // 1.75, 358.125
   EXPECT_EQ(DialogUnitsToPixels(nine, -10, -4), std::pair(-18, -8));
-  EXPECT_EQ(DialogUnitsToPixels(nine, 2, 0), std::pair(4, 0));       // 3.5
+  EXPECT_EQ(DialogUnitsToPixels(nine, 2, 0), std::pair(4, 0));  // 3.5
   // Large values do not overflow the intermediate product.
   EXPECT_EQ(DialogUnitsToPixels(nine, 1 << 28, 0).first, 469762048);
 }

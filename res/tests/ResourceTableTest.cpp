@@ -22,27 +22,25 @@ struct Sized {
 
 // Skin window images: the skin and the seven button triples.
 const Sized kPngs[] = {
-    {191, 1155, 625},
-    {203, 155, 49}, {204, 155, 49}, {202, 155, 49},  // official site
-    {197, 160, 49}, {198, 160, 49}, {196, 160, 49},  // top-up
-    {194, 160, 49}, {195, 160, 49}, {193, 160, 49},  // forum
-    {200, 138, 49}, {201, 138, 49}, {199, 138, 49},  // customer service
-    {211, 138, 49}, {212, 138, 49}, {210, 138, 49},  // news
-    {177, 27, 27},  {178, 27, 27},  {176, 27, 27},   // minimise
-    {181, 27, 27},  {180, 27, 27},  {179, 27, 27},   // close
+    {191, 1155, 625}, {203, 155, 49}, {204, 155, 49}, {202, 155, 49},  // official site
+    {197, 160, 49},   {198, 160, 49}, {196, 160, 49},                  // top-up
+    {194, 160, 49},   {195, 160, 49}, {193, 160, 49},                  // forum
+    {200, 138, 49},   {201, 138, 49}, {199, 138, 49},                  // customer service
+    {211, 138, 49},   {212, 138, 49}, {210, 138, 49},                  // news
+    {177, 27, 27},    {178, 27, 27},  {176, 27, 27},                   // minimise
+    {181, 27, 27},    {180, 27, 27},  {179, 27, 27},                   // close
 };
 
 // Login dialog frame edges, game window frame and title-bar buttons.
 const Sized kBitmaps[] = {
-    {170, 2, 336}, {148, 610, 2}, {171, 2, 336}, {172, 610, 2},
-    {150, 130, 29}, {149, 1, 29}, {151, 136, 29}, {152, 3, 1}, {157, 3, 1}, {153, 1, 4},
-    {169, 3, 3}, {168, 3, 3},
-    {158, 28, 24}, {159, 28, 24}, {166, 28, 24},  // settings menu
-    {213, 24, 24}, {214, 24, 24}, {215, 24, 24},  // to tray
-    {160, 24, 24}, {161, 24, 24}, {167, 24, 24},  // minimise
-    {162, 24, 24}, {163, 24, 24}, {165, 24, 24},  // maximise
-    {205, 24, 24}, {206, 24, 24}, {207, 24, 24},  // restore
-    {154, 24, 24}, {155, 24, 24}, {164, 24, 24},  // close
+    {170, 2, 336}, {148, 610, 2},  {171, 2, 336}, {172, 610, 2}, {150, 130, 29},
+    {149, 1, 29},  {151, 136, 29}, {152, 3, 1},   {157, 3, 1},   {153, 1, 4},
+    {169, 3, 3},   {168, 3, 3},    {158, 28, 24}, {159, 28, 24}, {166, 28, 24},  // settings menu
+    {213, 24, 24}, {214, 24, 24},  {215, 24, 24},                                // to tray
+    {160, 24, 24}, {161, 24, 24},  {167, 24, 24},                                // minimise
+    {162, 24, 24}, {163, 24, 24},  {165, 24, 24},                                // maximise
+    {205, 24, 24}, {206, 24, 24},  {207, 24, 24},                                // restore
+    {154, 24, 24}, {155, 24, 24},  {164, 24, 24},                                // close
 };
 
 TEST(ResourceTable, EveryPngIsEightBitRgbaOfItsSize) {
@@ -98,8 +96,7 @@ TEST(ResourceTable, HoldsExactlyTheProgramsResources) {
 
   std::set<std::pair<ResourceKind, int>> embedded;
   for (const detail::AssetRow& row : detail::AssetRows()) {
-    EXPECT_TRUE(embedded.insert({row.kind, row.number}).second)
-        << "resource " << row.number << " is embedded twice";
+    EXPECT_TRUE(embedded.insert({row.kind, row.number}).second) << "resource " << row.number << " is embedded twice";
   }
   EXPECT_EQ(embedded, expected);
 }

@@ -27,8 +27,7 @@ const std::filesystem::path& SignedFile() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   update::IsWholeProgramForThisPlatform(bytes);
-  static const auto key =
-      update::ParsePublicKey("RWQO7sQ3PQUkapa86Uaz+42Aky2bbK9k99Om2l9Vsp6Ru5xeWR6qtrq2");
+  static const auto key = update::ParsePublicKey("RWQO7sQ3PQUkapa86Uaz+42Aky2bbK9k99Om2l9Vsp6Ru5xeWR6qtrq2");
   if (key) update::VerifySignature(SignedFile(), bytes, *key);
   update::ParsePublicKey(bytes.substr(0, 128));
   return 0;

@@ -53,8 +53,8 @@ const std::string& gb2312Bytes() {
 void convertWithConvertText(benchmark::State& state, const char16_t* encoding, const std::string& bytes) {
   std::u16string out(bytes.size() + 16, u'\0');
   for (auto _ : state) {
-    const int units = convertText(encoding, u"UTF-16", bytes.data(), static_cast<int>(bytes.size()),
-                                  out.data(), static_cast<int>(out.size()));
+    const int units = convertText(encoding, u"UTF-16", bytes.data(), static_cast<int>(bytes.size()), out.data(),
+                                  static_cast<int>(out.size()));
     benchmark::DoNotOptimize(units);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));

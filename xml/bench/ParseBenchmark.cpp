@@ -32,11 +32,11 @@ bool parseWithPugixml(const BenchDocument& d) {
   return static_cast<bool>(document.load_buffer(d.utf8.data(), d.utf8.size()));
 }
 
-constexpr int kLibxml2Options = XML_PARSE_HUGE; // the nested shape is 1,000 deep
+constexpr int kLibxml2Options = XML_PARSE_HUGE;  // the nested shape is 1,000 deep
 
 bool parseWithLibxml2(const BenchDocument& d) {
-  xmlDoc* document = xmlReadMemory(d.utf8.data(), static_cast<int>(d.utf8.size()), "bench.xml",
-                                   nullptr, kLibxml2Options);
+  xmlDoc* document =
+      xmlReadMemory(d.utf8.data(), static_cast<int>(d.utf8.size()), "bench.xml", nullptr, kLibxml2Options);
   const bool ok = document != nullptr;
   xmlFreeDoc(document);
   return ok;
@@ -62,8 +62,8 @@ double bytesPerElement(const char* parser, const BenchDocument& d) {
     document.load_buffer(d.utf8.data(), d.utf8.size());
     held = heapInUse() - before;
   } else {
-    xmlDoc* document = xmlReadMemory(d.utf8.data(), static_cast<int>(d.utf8.size()), "bench.xml",
-                                     nullptr, kLibxml2Options);
+    xmlDoc* document =
+        xmlReadMemory(d.utf8.data(), static_cast<int>(d.utf8.size()), "bench.xml", nullptr, kLibxml2Options);
     held = heapInUse() - before;
     xmlFreeDoc(document);
   }
@@ -90,8 +90,7 @@ void runParser(benchmark::State& state, bool (*parse)(const BenchDocument&), Sha
     state.SkipWithError("the document did not parse");
     return;
   }
-  for (auto _ : state)
-    benchmark::DoNotOptimize(parse(d));
+  for (auto _ : state) benchmark::DoNotOptimize(parse(d));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * d.utf8.size()));
   state.counters["elements"] = static_cast<double>(d.elements);
 }
@@ -103,12 +102,11 @@ struct Timing {
 };
 
 class SummaryReporter : public benchmark::ConsoleReporter {
-public:
+ public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration)
-        continue;
+      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
       timings_[run.benchmark_name()].seconds =
           run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
     }
@@ -116,31 +114,31 @@ public:
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-11s %-12s %9s %9s %10s %10s %9s\n", "shape", "parser", "doc MB/s",
-                "src MB/s", "vs pugixml", "bytes/elem", "MB");
+    std::printf("\n%-11s %-12s %9s %9s %10s %10s %9s\n", "shape", "parser", "doc MB/s", "src MB/s", "vs pugixml",
+                "bytes/elem", "MB");
     for (Shape shape : {Shape::Flat, Shape::Nested, Shape::AttributeHeavy}) {
       const BenchDocument& d = benchDocument(shape);
       const double pugi = seconds("pugixml", shape);
       for (const char* parser : {"TagDocument", "pugixml", "libxml2", "memchr"}) {
         const double s = seconds(parser, shape);
-        if (s <= 0)
-          continue;
+        if (s <= 0) continue;
         const bool wide = std::strcmp(parser, "TagDocument") == 0 || std::strcmp(parser, "memchr") == 0;
         const double source = wide ? d.utf16.size() * 2.0 : d.utf8.size();
         const bool floor = std::strcmp(parser, "memchr") == 0;
-        std::printf("%-11s %-12s %9.1f %9.1f %10.2f %10.1f %9.1f\n", shapeName(shape), parser,
-                    d.utf8.size() / s / 1e6, source / s / 1e6, pugi > 0 ? pugi / s : 0.0,
-                    floor ? 0.0 : bytesPerElement(parser, d), d.utf8.size() / 1e6);
+        std::printf("%-11s %-12s %9.1f %9.1f %10.2f %10.1f %9.1f\n", shapeName(shape), parser, d.utf8.size() / s / 1e6,
+                    source / s / 1e6, pugi > 0 ? pugi / s : 0.0, floor ? 0.0 : bytesPerElement(parser, d),
+                    d.utf8.size() / 1e6);
       }
     }
-    std::printf("Times are CPU times (the machine is shared). memchr: one memchr pass for '<'\n"
-                "over TagDocument's UTF-16 bytes, the floor of any scanner over that text.\n"
-                "doc MB/s: the document's UTF-8 size over the time; src MB/s: the bytes each\n"
-                "parser was handed (UTF-16 for TagDocument); vs pugixml: pugixml's time over\n"
-                "this parser's time (above 1 is faster).\n");
+    std::printf(
+        "Times are CPU times (the machine is shared). memchr: one memchr pass for '<'\n"
+        "over TagDocument's UTF-16 bytes, the floor of any scanner over that text.\n"
+        "doc MB/s: the document's UTF-8 size over the time; src MB/s: the bytes each\n"
+        "parser was handed (UTF-16 for TagDocument); vs pugixml: pugixml's time over\n"
+        "this parser's time (above 1 is faster).\n");
   }
 
-private:
+ private:
   double seconds(const char* parser, Shape shape) const {
     auto found = timings_.find(std::string(parser) + "/" + shapeName(shape));
     return found == timings_.end() ? 0 : found->second.seconds;
@@ -148,7 +146,7 @@ private:
   std::map<std::string, Timing> timings_;
 };
 
-} // namespace
+}  // namespace
 
 }  // namespace xml
 
@@ -163,8 +161,7 @@ int main(int argc, char** argv) {
       mallopt(M_MMAP_MAX, 0);
       mallopt(M_TRIM_THRESHOLD, 1 << 30);
       std::printf("--keep-heap: no mmap blocks, no heap trimming\n");
-      for (int k = i; k + 1 < argc; ++k)
-        argv[k] = argv[k + 1];
+      for (int k = i; k + 1 < argc; ++k) argv[k] = argv[k + 1];
       --argc;
       break;
     }

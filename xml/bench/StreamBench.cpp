@@ -23,14 +23,12 @@ std::string makeFile(long long bytes) {
   const char* folder = std::getenv("TMPDIR");
   std::string path = std::string(folder && *folder ? folder : "/tmp") + "/tessary-stream-XXXXXX";
   const int fd = mkstemp(path.data());
-  if (fd < 0)
-    return {};
+  if (fd < 0) return {};
   std::string block = "<items>\n";
   char element[96];
   bool ok = true;
   for (long long written = 0, n = 0; ok && written < bytes; ++n) {
-    const int length = std::snprintf(element, sizeof element,
-                                     "<item id=\"%lld\" kind=\"k%lld\">value %lld</item>\n", n,
+    const int length = std::snprintf(element, sizeof element, "<item id=\"%lld\" kind=\"k%lld\">value %lld</item>\n", n,
                                      n % 7, n * 13);
     block.append(element, static_cast<size_t>(length));
     if (block.size() >= (1 << 20) || written + static_cast<long long>(block.size()) >= bytes) {
@@ -59,7 +57,7 @@ double cpuSeconds() {
 double peakResidentMiB() {
   struct rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
 
 void ReadFileModeLargeFile(benchmark::State& state) {
@@ -84,8 +82,7 @@ void ReadFileModeLargeFile(benchmark::State& state) {
     const bool read = document.openFile(widePath.c_str(), TagDocument::kReadFileMode, u"UTF-8");
     auto opened = std::chrono::steady_clock::now();
     const double cpuOpened = cpuSeconds();
-    if (!read)
-      state.SkipWithError("the file did not read as well formed");
+    if (!read) state.SkipWithError("the file did not read as well formed");
     long long walked = 0;
     if (document.findNextElement() && document.enterElement()) {
       while (document.findNextElement()) {
@@ -101,8 +98,7 @@ void ReadFileModeLargeFile(benchmark::State& state) {
     elements = document.nextFreeIndex() - 1;
     openSeconds = std::chrono::duration<double>(opened - start).count();
     walkSeconds = std::chrono::duration<double>(done - opened).count();
-    if (walked + 1 != elements)
-      state.SkipWithError("the walk did not reach every element");
+    if (walked + 1 != elements) state.SkipWithError("the walk did not reach every element");
     document.closeFile();
   }
   std::remove(path.c_str());
@@ -120,7 +116,7 @@ void ReadFileModeLargeFile(benchmark::State& state) {
 
 BENCHMARK(ReadFileModeLargeFile)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-} // namespace
+}  // namespace
 
 }  // namespace xml
 

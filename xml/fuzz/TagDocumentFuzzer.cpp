@@ -15,8 +15,7 @@ namespace xml {
 namespace {
 
 void require(bool condition) {
-  if (!condition)
-    __builtin_trap();
+  if (!condition) __builtin_trap();
 }
 
 // Rings closed, parents right, 0x80000 only on first children, every record reached once
@@ -46,8 +45,7 @@ void checkIndex(const TagDocument& document) {
       parents.push_back(child);
     }
   }
-  for (int32_t i = 1; i < count; ++i)
-    require(seen[static_cast<size_t>(i)] == 1);
+  for (int32_t i = 1; i < count; ++i) require(seen[static_cast<size_t>(i)] == 1);
 }
 
 void readEverything(TagDocument& document) {
@@ -56,8 +54,7 @@ void readEverything(TagDocument& document) {
   document.innerMarkup();
   for (int n = 0; n < 64; ++n) {
     const std::u16string name = document.attributeNameAt(n);
-    if (name.empty())
-      break;
+    if (name.empty()) break;
     document.attributeValue(name.c_str());
   }
   document.attributeValue(u"x");
@@ -69,12 +66,10 @@ void walk(TagDocument& document) {
     if (document.findNextElement()) {
       readEverything(document);
       const std::u16string name = document.currentName();
-      if (document.enterElement())
-        continue;
+      if (document.enterElement()) continue;
       document.findNextElement(name.c_str());
     }
-    if (!document.leaveElement())
-      break;
+    if (!document.leaveElement()) break;
   }
   // The same text node by node, as the node-by-node position reads it.
   NodeScanner scanner(document.text().data(), static_cast<int32_t>(document.text().size()));
@@ -90,22 +85,20 @@ void walk(TagDocument& document) {
   }
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace xml;
-  if (size == 0)
-    return 0;
+  if (size == 0) return 0;
   static const uint32_t kOptions[] = {0, TagDocument::kIgnoreCase, TagDocument::kTrimText,
                                       TagDocument::kCollapseWhitespace,
                                       TagDocument::kIgnoreCase | TagDocument::kCollapseWhitespace};
   const uint32_t options = kOptions[data[0] % 5];
   std::u16string text;
   text.reserve(size / 2);
-  for (size_t i = 1; i + 1 < size; i += 2)
-    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+  for (size_t i = 1; i + 1 < size; i += 2) text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
 
   TagDocument document;
   document.setOptions(options);

@@ -21,8 +21,7 @@ std::vector<std::u16string> names(TagDocument& document) {
   std::vector<std::u16string> result;
   for (int n = 0;; ++n) {
     std::u16string name = document.attributeNameAt(n);
-    if (name.empty())
-      return result;
+    if (name.empty()) return result;
     result.push_back(name);
   }
 }
@@ -34,7 +33,7 @@ TEST(Attributes, QuotedUnquotedAndBare) {
   EXPECT_EQ(document.attributeValue(u"a"), u"1");
   EXPECT_EQ(document.attributeValue(u"b"), u"2");
   EXPECT_EQ(document.attributeValue(u"c"), u"3");
-  EXPECT_EQ(document.attributeValue(u"d"), u"d"); // a bare name is its own value
+  EXPECT_EQ(document.attributeValue(u"d"), u"d");  // a bare name is its own value
   EXPECT_EQ(document.attributeValue(u"e"), u"five");
   EXPECT_EQ(document.attributeValue(u"f"), u"f");
   EXPECT_EQ(document.attributeValue(u"g"), u"");
@@ -121,17 +120,15 @@ TEST(Attributes, ReadOnlyFromTheStartTagItself) {
 
 TEST(Attributes, ManyAttributesAreReadInLinearTime) {
   std::u16string text = u"<e";
-  for (int i = 0; i < 20000; ++i)
-    text += u" a" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"='v'";
+  for (int i = 0; i < 20000; ++i) text += u" a" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"='v'";
   text += u"/>";
   TagDocument document;
   at(document, text.c_str());
   int count = 0;
-  while (!document.attributeNameAt(count).empty())
-    ++count;
+  while (!document.attributeNameAt(count).empty()) ++count;
   EXPECT_EQ(count, 20000);
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

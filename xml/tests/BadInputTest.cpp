@@ -22,8 +22,7 @@ void expectSoundIndex(const TagDocument& document) {
     const int32_t parent = parents.back();
     parents.pop_back();
     const int32_t first = document.record(parent).firstChild;
-    if (first == 0)
-      continue;
+    if (first == 0) continue;
     int32_t previous = document.record(first).prevSibling;
     for (int32_t child = first; child != 0; child = document.record(child).nextSibling) {
       ASSERT_GT(child, 0);
@@ -39,14 +38,12 @@ void expectSoundIndex(const TagDocument& document) {
         ASSERT_EQ(document.record(first).prevSibling, child);
       }
       ASSERT_GE(r.start, 0);
-      ASSERT_LE(static_cast<int64_t>(r.start) + r.length,
-                static_cast<int64_t>(document.text().size()));
+      ASSERT_LE(static_cast<int64_t>(r.start) + r.length, static_cast<int64_t>(document.text().size()));
       previous = child;
       parents.push_back(child);
     }
   }
-  for (int32_t i = 1; i < count; ++i)
-    ASSERT_EQ(seen[static_cast<size_t>(i)], 1) << "record " << i << " unreachable";
+  for (int32_t i = 1; i < count; ++i) ASSERT_EQ(seen[static_cast<size_t>(i)], 1) << "record " << i << " unreachable";
 }
 
 // Walks the whole tree with every read operation, without recursion. The inner markup
@@ -59,21 +56,18 @@ int walkEverything(TagDocument& document, bool readMarkup = true) {
       ++elements;
       document.currentName();
       document.currentText();
-      if (readMarkup)
-        document.innerMarkup();
+      if (readMarkup) document.innerMarkup();
       for (int n = 0; !document.attributeNameAt(n).empty() && n < 50; ++n)
         document.attributeValue(document.attributeNameAt(n).c_str());
-      if (document.enterElement())
-        continue;
+      if (document.enterElement()) continue;
     }
-    if (!document.leaveElement())
-      return elements;
+    if (!document.leaveElement()) return elements;
   }
 }
 
 TEST(BadInput, UnpairedSurrogatesAndNulsAreOrdinaryCharacters) {
-  const std::u16string text{u'<', 0xD800, u'a', u' ', u'x', u'=', u'\'', 0xDC00, 0, u'\'',
-                            u'>', 0, 0xDFFF, u'<', u'/', 0xD800, u'a', u'>'};
+  const std::u16string text{u'<',  0xD800, u'a', u' ',   u'x', u'=', u'\'',  0xDC00, 0,
+                            u'\'', u'>',   0,    0xDFFF, u'<', u'/', 0xD800, u'a',   u'>'};
   TagDocument document;
   EXPECT_TRUE(document.loadString(std::u16string_view(text)));
   ASSERT_TRUE(document.findNextElement());
@@ -84,11 +78,35 @@ TEST(BadInput, UnpairedSurrogatesAndNulsAreOrdinaryCharacters) {
 }
 
 TEST(BadInput, UnterminatedEverything) {
-  for (const char16_t* text :
-       {u"<", u"<a", u"<a b", u"<a b=", u"<a b='", u"<a b=\"x", u"<a></", u"<a></a", u"<?", u"<?x",
-        u"<!", u"<!-", u"<!--", u"<!-- -", u"<![", u"<![C", u"<![CDATA[", u"<![CDATA[]]",
-        u"<!D", u"<!DOCTYPE [", u"<!DOCTYPE [<!E", u"<!DOCTYPE [<!ENTITY '", u"<!DOCTYPE [<!--",
-        u"<!DOCTYPE [<?", u"<!DOCTYPE [<a", u"<a>&", u"<a>&#", u"<a>&amp", u"<a b='&#x"}) {
+  for (const char16_t* text : {u"<",
+                               u"<a",
+                               u"<a b",
+                               u"<a b=",
+                               u"<a b='",
+                               u"<a b=\"x",
+                               u"<a></",
+                               u"<a></a",
+                               u"<?",
+                               u"<?x",
+                               u"<!",
+                               u"<!-",
+                               u"<!--",
+                               u"<!-- -",
+                               u"<![",
+                               u"<![C",
+                               u"<![CDATA[",
+                               u"<![CDATA[]]",
+                               u"<!D",
+                               u"<!DOCTYPE [",
+                               u"<!DOCTYPE [<!E",
+                               u"<!DOCTYPE [<!ENTITY '",
+                               u"<!DOCTYPE [<!--",
+                               u"<!DOCTYPE [<?",
+                               u"<!DOCTYPE [<a",
+                               u"<a>&",
+                               u"<a>&#",
+                               u"<a>&amp",
+                               u"<a b='&#x"}) {
     TagDocument document;
     EXPECT_FALSE(document.loadString(text));
     EXPECT_FALSE(document.resultLog().empty());
@@ -101,10 +119,8 @@ TEST(BadInput, AMillionNestedElementsWithEndTags) {
   const int depth = 1000000;
   std::u16string text;
   text.reserve(depth * 7);
-  for (int i = 0; i < depth; ++i)
-    text += u"<a>";
-  for (int i = 0; i < depth; ++i)
-    text += u"</a>";
+  for (int i = 0; i < depth; ++i) text += u"<a>";
+  for (int i = 0; i < depth; ++i) text += u"</a>";
   TagDocument document;
   EXPECT_TRUE(document.loadString(std::u16string_view(text)));
   EXPECT_EQ(document.nextFreeIndex(), depth + 1);
@@ -119,8 +135,7 @@ TEST(BadInput, AMillionNestedElementsWithEndTags) {
 TEST(BadInput, AMillionNestedElementsWithoutEndTagsEndAsSiblings) {
   const int depth = 1000000;
   std::u16string text;
-  for (int i = 0; i < depth; ++i)
-    text += u"<a>";
+  for (int i = 0; i < depth; ++i) text += u"<a>";
   TagDocument document;
   EXPECT_FALSE(document.loadString(std::u16string_view(text)));
   EXPECT_GE(document.resultLog().size(), 1000u);
@@ -152,8 +167,8 @@ TEST(BadInput, StartTagLongerThanItsField) {
 }
 
 TEST(BadInput, EndTagLongerThanItsField) {
-  const std::u16string text = u"<a>t<b>u</b  " + std::u16string(3000, u' ') + u"></a" +
-                              std::u16string(1100, u'\n') + u">";
+  const std::u16string text =
+      u"<a>t<b>u</b  " + std::u16string(3000, u' ') + u"></a" + std::u16string(1100, u'\n') + u">";
   TagDocument document;
   EXPECT_TRUE(document.loadString(std::u16string_view(text)));
   EXPECT_EQ(document.endTagLength(2), 3006);
@@ -176,8 +191,7 @@ TEST(BadInput, LongTagsDoNotLeakIntoTheNextLoad) {
 
 TEST(BadInput, ManyFaultsKeepTheLogShortAndTheIndexSound) {
   std::u16string text = u"<r>";
-  for (int i = 0; i < 100000; ++i)
-    text += u"<1></x><!x><a><![q>";
+  for (int i = 0; i < 100000; ++i) text += u"<1></x><!x><a><![q>";
   TagDocument document;
   EXPECT_FALSE(document.loadString(std::u16string_view(text)));
   EXPECT_LT(document.resultLog().size(), 1100u);
@@ -202,43 +216,47 @@ TEST(BadInput, GarbageFromEveryCharacterClass) {
   }
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 // Every string the document hands out can be loaded back into the same document: the
 // text is taken before the load empties the log or refills the text.
 TEST(BadInput, LoadingTheDocumentsOwnStrings) {
-  static const char16_t* kSource =
-      u"<top a=\"&lt;m/&gt;\"><t>&lt;n&gt;x&lt;/n&gt;</t><i><o>y</o></i></top></extra>";
+  static const char16_t* kSource = u"<top a=\"&lt;m/&gt;\"><t>&lt;n&gt;x&lt;/n&gt;</t><i><o>y</o></i></top></extra>";
   // Walks to a string and returns it: held by the document (log, text) or returned by
   // value and kept in the second argument.
   using Pick = const char16_t* (*)(TagDocument&, std::u16string&);
   struct Case {
     const char* what;
     Pick pick;
-    const char16_t* root; // name of the root element after loading the string
+    const char16_t* root;  // name of the root element after loading the string
   };
   const Case cases[] = {
-      {"result log", [](TagDocument& d, std::u16string&) { return d.resultLog().c_str(); },
-       u"lone_end_tag"},
+      {"result log", [](TagDocument& d, std::u16string&) { return d.resultLog().c_str(); }, u"lone_end_tag"},
       {"whole text", [](TagDocument& d, std::u16string&) { return d.text().c_str(); }, u"top"},
-      {"attribute value", [](TagDocument& d, std::u16string& s) {
+      {"attribute value",
+       [](TagDocument& d, std::u16string& s) {
          d.findNextElement();
          return (s = d.attributeValue(u"a")).c_str();
-       }, u"m"},
-      {"current text", [](TagDocument& d, std::u16string& s) {
+       },
+       u"m"},
+      {"current text",
+       [](TagDocument& d, std::u16string& s) {
          d.findNextElement();
          d.enterElement();
          d.findNextElement(u"t");
          return (s = d.currentText()).c_str();
-       }, u"n"},
-      {"inner markup", [](TagDocument& d, std::u16string& s) {
+       },
+       u"n"},
+      {"inner markup",
+       [](TagDocument& d, std::u16string& s) {
          d.findNextElement();
          d.enterElement();
          d.findNextElement(u"i");
          return (s = d.innerMarkup()).c_str();
-       }, u"o"},
+       },
+       u"o"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -265,6 +283,6 @@ TEST(BadInput, LoadingTheDocumentsOwnStrings) {
   }
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

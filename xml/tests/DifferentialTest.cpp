@@ -28,8 +28,7 @@ struct Element {
 
 std::string describe(const Element& e) {
   std::string out = std::to_string(e.depth) + " <" + toUtf8(e.name);
-  for (const auto& [name, value] : e.attributes)
-    out += " " + toUtf8(name) + "=[" + toUtf8(value) + "]";
+  for (const auto& [name, value] : e.attributes) out += " " + toUtf8(name) + "=[" + toUtf8(value) + "]";
   return out + "> text=[" + toUtf8(e.text) + "]";
 }
 
@@ -46,8 +45,7 @@ std::vector<Element> walkTagDocument(TagDocument& document) {
       e.name = document.currentName();
       for (int n = 0;; ++n) {
         const std::u16string name = document.attributeNameAt(n);
-        if (name.empty())
-          break;
+        if (name.empty()) break;
         e.attributes.emplace_back(name, document.attributeValue(name.c_str()));
       }
       e.text = document.currentText();
@@ -57,8 +55,7 @@ std::vector<Element> walkTagDocument(TagDocument& document) {
         continue;
       }
     }
-    if (!document.leaveElement())
-      return elements;
+    if (!document.leaveElement()) return elements;
     --depth;
   }
 }
@@ -76,10 +73,8 @@ std::u16string textPiecesOf(const std::u16string& segment) {
     size_t q = s + 1;
     if (isXmlSpace(segment[s])) {
       q = s;
-      while (q < segment.size() && isXmlSpace(segment[q]))
-        ++q;
-      if (q == segment.size())
-        break; // whitespace up to the markup
+      while (q < segment.size() && isXmlSpace(segment[q])) ++q;
+      if (q == segment.size()) break;  // whitespace up to the markup
     }
     const size_t gt = segment.find(u'>', q);
     const size_t end = gt == std::u16string::npos ? segment.size() : gt + 1;
@@ -98,8 +93,7 @@ std::u16string contentOf(xmlNode* node) {
 
 std::u16string leafText(xmlNode* element) {
   bool mixed = false;
-  for (xmlNode* child = element->children; child != nullptr; child = child->next)
-    mixed |= child->type != XML_TEXT_NODE;
+  for (xmlNode* child = element->children; child != nullptr; child = child->next) mixed |= child->type != XML_TEXT_NODE;
   std::u16string out;
   std::u16string segment;
   for (xmlNode* child = element->children; child != nullptr; child = child->next) {
@@ -109,8 +103,7 @@ std::u16string leafText(xmlNode* element) {
     }
     out += mixed ? textPiecesOf(segment) : segment;
     segment.clear();
-    if (child->type == XML_CDATA_SECTION_NODE)
-      out += contentOf(child);
+    if (child->type == XML_CDATA_SECTION_NODE) out += contentOf(child);
   }
   out += mixed ? textPiecesOf(segment) : segment;
   return out;
@@ -118,10 +111,9 @@ std::u16string leafText(xmlNode* element) {
 
 std::vector<Element> walkLibxml2(xmlDoc* document) {
   std::vector<Element> elements;
-  std::vector<std::pair<xmlNode*, int>> pending; // depth-first without recursion
+  std::vector<std::pair<xmlNode*, int>> pending;  // depth-first without recursion
   for (xmlNode* node = document->children; node != nullptr; node = node->next)
-    if (node->type == XML_ELEMENT_NODE)
-      pending.insert(pending.begin(), {node, 0});
+    if (node->type == XML_ELEMENT_NODE) pending.insert(pending.begin(), {node, 0});
   while (!pending.empty()) {
     auto [node, depth] = pending.back();
     pending.pop_back();
@@ -136,13 +128,10 @@ std::vector<Element> walkLibxml2(xmlDoc* document) {
     }
     std::vector<xmlNode*> children;
     for (xmlNode* child = node->children; child != nullptr; child = child->next)
-      if (child->type == XML_ELEMENT_NODE)
-        children.push_back(child);
-    if (children.empty())
-      e.text = leafText(node);
+      if (child->type == XML_ELEMENT_NODE) children.push_back(child);
+    if (children.empty()) e.text = leafText(node);
     elements.push_back(std::move(e));
-    for (auto child = children.rbegin(); child != children.rend(); ++child)
-      pending.emplace_back(*child, depth + 1);
+    for (auto child = children.rbegin(); child != children.rend(); ++child) pending.emplace_back(*child, depth + 1);
   }
   return elements;
 }
@@ -153,10 +142,9 @@ void expectSameTree(const std::string& utf8) {
   SCOPED_TRACE("document: " + utf8.substr(0, 2000));
   xmlParserCtxtPtr context = xmlNewParserCtxt();
   ASSERT_NE(context, nullptr);
-  xmlDoc* oracle = xmlCtxtReadMemory(context, utf8.data(), static_cast<int>(utf8.size()), "corpus.xml",
-                                     "UTF-8",
-                                     XML_PARSE_NOENT | XML_PARSE_HUGE | XML_PARSE_NONET |
-                                         XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlDoc* oracle =
+      xmlCtxtReadMemory(context, utf8.data(), static_cast<int>(utf8.size()), "corpus.xml", "UTF-8",
+                        XML_PARSE_NOENT | XML_PARSE_HUGE | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   const bool oracleWellFormed = oracle != nullptr && context->wellFormed != 0;
   xmlFreeParserCtxt(context);
   ASSERT_TRUE(oracleWellFormed) << "the corpus document itself is faulty";
@@ -170,13 +158,11 @@ void expectSameTree(const std::string& utf8) {
   const std::vector<Element> theirs = walkLibxml2(oracle);
   xmlFreeDoc(oracle);
   ASSERT_EQ(ours.size(), theirs.size());
-  for (size_t i = 0; i < ours.size(); ++i)
-    ASSERT_EQ(describe(ours[i]), describe(theirs[i])) << "element " << i;
+  for (size_t i = 0; i < ours.size(); ++i) ASSERT_EQ(describe(ours[i]), describe(theirs[i])) << "element " << i;
 }
 
 TEST(AgainstLibxml2, HandWrittenDocuments) {
-  for (const std::string& document : well_formed_corpus::handWritten())
-    expectSameTree(document);
+  for (const std::string& document : well_formed_corpus::handWritten()) expectSameTree(document);
 }
 
 TEST(AgainstLibxml2, GeneratedDocuments) {
@@ -186,19 +172,16 @@ TEST(AgainstLibxml2, GeneratedDocuments) {
   }
 }
 
-TEST(AgainstLibxml2, DeeplyNestedDocument) {
-  expectSameTree(well_formed_corpus::deeplyNested(3000));
-}
+TEST(AgainstLibxml2, DeeplyNestedDocument) { expectSameTree(well_formed_corpus::deeplyNested(3000)); }
 
 TEST(AgainstLibxml2, TheCorpusCoversWhatItShould) {
   std::string all;
-  for (unsigned seed = 1; seed <= 500; ++seed)
-    all += well_formed_corpus::generated(seed);
-  for (const char* construct : {"<![CDATA[", "<!--", "<?pi", "<!DOCTYPE", "<!ENTITY", "='", "=\"",
-                                "&amp;", "&#x1F600;", "&nbsp;", "\xe4\xb8\xad", "/>", " />"})
+  for (unsigned seed = 1; seed <= 500; ++seed) all += well_formed_corpus::generated(seed);
+  for (const char* construct : {"<![CDATA[", "<!--", "<?pi", "<!DOCTYPE", "<!ENTITY", "='", "=\"", "&amp;", "&#x1F600;",
+                                "&nbsp;", "\xe4\xb8\xad", "/>", " />"})
     EXPECT_NE(all.find(construct), std::string::npos) << construct;
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

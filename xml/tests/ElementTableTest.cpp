@@ -16,7 +16,7 @@ TEST(ElementTable, FirstGrowthMakesOneExactSegmentAndAPointerArrayOfFour) {
   EXPECT_EQ(table.capacity(), 0);
   table.growTo(8);
   EXPECT_EQ(table.capacity(), 8);
-  EXPECT_EQ(table.pointerCapacity(), 4); // 2 x 0 + 4
+  EXPECT_EQ(table.pointerCapacity(), 4);  // 2 x 0 + 4
   EXPECT_EQ(table.segmentSize(0), 8);
   table.growByHalf();
   EXPECT_EQ(table.capacity(), 12);
@@ -26,21 +26,21 @@ TEST(ElementTable, FirstGrowthMakesOneExactSegmentAndAPointerArrayOfFour) {
 TEST(ElementTable, GrowthAddsAtMostOneSegmentPerStep) {
   ElementTable table;
   table.growTo(12);
-  table.growTo(70000); // segment 1 is only one beyond: kept
+  table.growTo(70000);  // segment 1 is only one beyond: kept
   EXPECT_EQ(table.capacity(), 70000);
-  EXPECT_EQ(table.segmentSize(0), kSegment); // widened when it stopped being the last
+  EXPECT_EQ(table.segmentSize(0), kSegment);  // widened when it stopped being the last
   EXPECT_EQ(table.segmentSize(1), 70000 - kSegment);
 
-  table.growTo(1000000); // would reach segment 15: cut to (1 + 2) segments
+  table.growTo(1000000);  // would reach segment 15: cut to (1 + 2) segments
   EXPECT_EQ(table.capacity(), 3 * kSegment);
   EXPECT_EQ(table.segmentSize(1), kSegment);
   EXPECT_EQ(table.segmentSize(2), kSegment);
   EXPECT_EQ(table.pointerCapacity(), 4);
 
-  table.growByHalf(); // 294912 reaches segment 4: cut to 4 segments
+  table.growByHalf();  // 294912 reaches segment 4: cut to 4 segments
   EXPECT_EQ(table.capacity(), 4 * kSegment);
   EXPECT_EQ(table.pointerCapacity(), 4);
-  table.growByHalf(); // needs segment 4: pointer array becomes 2 x 4 + 4
+  table.growByHalf();  // needs segment 4: pointer array becomes 2 x 4 + 4
   EXPECT_EQ(table.capacity(), 5 * kSegment);
   EXPECT_EQ(table.pointerCapacity(), 12);
 }
@@ -48,13 +48,11 @@ TEST(ElementTable, GrowthAddsAtMostOneSegmentPerStep) {
 TEST(ElementTable, RecordsSurviveGrowthAndWidening) {
   ElementTable table;
   table.growTo(10);
-  for (int32_t i = 0; i < 10; ++i)
-    table.at(i).start = i * 7;
+  for (int32_t i = 0; i < 10; ++i) table.at(i).start = i * 7;
   table.growTo(kSegment + 5);
   table.at(kSegment + 4).start = 99;
   table.growTo(2 * kSegment + 1);
-  for (int32_t i = 0; i < 10; ++i)
-    EXPECT_EQ(table.at(i).start, i * 7);
+  for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(table.at(i).start, i * 7);
   EXPECT_EQ(table.at(kSegment + 4).start, 99);
 }
 
@@ -62,7 +60,7 @@ TEST(ElementTable, NeverShrinksAndReleaseFreesEverything) {
   ElementTable table;
   table.growTo(100);
   table.growTo(50);
-  table.reserveForText(640); // 640 / 64 + 8 = 18 < 100
+  table.reserveForText(640);  // 640 / 64 + 8 = 18 < 100
   EXPECT_EQ(table.capacity(), 100);
   table.release();
   EXPECT_EQ(table.capacity(), 0);
@@ -90,10 +88,10 @@ TEST(ElementTable, TagLengthsBeyondTheirFieldsAreKeptExactly) {
   EXPECT_EQ(tag_lengths::endField(table.at(3).tagLengths), tag_lengths::kEndMax);
   EXPECT_EQ(table.startTagLength(3), 5000000);
   EXPECT_EQ(table.endTagLength(3), 2000);
-  table.setTagLengths(3, 10, 4); // back in range: the side table forgets the record
+  table.setTagLengths(3, 10, 4);  // back in range: the side table forgets the record
   EXPECT_EQ(table.startTagLength(3), 10);
   EXPECT_EQ(table.endTagLength(3), 4);
-  table.setTagLengths(4, 0x3FFFFF, 0x3FF); // exactly the maximum is also kept aside
+  table.setTagLengths(4, 0x3FFFFF, 0x3FF);  // exactly the maximum is also kept aside
   EXPECT_EQ(table.startTagLength(4), 0x3FFFFF);
   EXPECT_EQ(table.endTagLength(4), 0x3FF);
 }
@@ -112,14 +110,13 @@ TEST(ElementTableInDocument, NullAndEmptyTextsHaveRoomForEightRecords) {
 
 TEST(ElementTableInDocument, SizedFromTheTextLengthAndGrownByHalfDuringTheParse) {
   TagDocument document;
-  std::u16string text = u"<r>" + std::u16string(6400, u' ') + u"</r>"; // 6407 / 64 + 8
+  std::u16string text = u"<r>" + std::u16string(6400, u' ') + u"</r>";  // 6407 / 64 + 8
   document.loadString(text.c_str());
   EXPECT_EQ(document.elements().capacity(), 108);
 
-  TagDocument small; // 83 characters: 83 / 64 + 8 = 9 -> 13 -> 19 -> 28
+  TagDocument small;  // 83 characters: 83 / 64 + 8 = 9 -> 13 -> 19 -> 28
   std::u16string many = u"<r>";
-  for (int i = 0; i < 19; ++i)
-    many += u"<a/>";
+  for (int i = 0; i < 19; ++i) many += u"<a/>";
   many += u"</r>";
   small.loadString(many.c_str());
   EXPECT_EQ(small.nextFreeIndex(), 21);
@@ -131,12 +128,12 @@ TEST(ElementTableInDocument, LoadingNullReleasesTheTableBeforeSizingItAgain) {
   std::u16string text = u"<r>" + std::u16string(64000, u'x') + u"</r>";
   document.loadString(text.c_str());
   EXPECT_EQ(document.elements().capacity(), 64007 / 64 + 8);
-  document.loadString(u"<a/>"); // a larger table is left as it is
+  document.loadString(u"<a/>");  // a larger table is left as it is
   EXPECT_EQ(document.elements().capacity(), 64007 / 64 + 8);
   document.loadString(static_cast<const char16_t*>(nullptr));
   EXPECT_EQ(document.elements().capacity(), 8);
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

@@ -1,7 +1,6 @@
 // The encoding table written out as its users read it, for the tests.
 #pragma once
 
-
 #include <string>
 #include <vector>
 

@@ -9,14 +9,11 @@ namespace xml {
 
 namespace {
 
-std::u16string decode(std::u16string_view text, uint32_t options = 0) {
-  return decodeEntities(text, options);
-}
+std::u16string decode(std::u16string_view text, uint32_t options = 0) { return decodeEntities(text, options); }
 
 TEST(EntityTable, HoldsTwoHundredFiftyThreeNamesInOneHundredThirtyBuckets) {
   int total = 0;
-  for (int b = 0; b < EntityTable::kBucketCount; ++b)
-    total += EntityTable::bucketSize(b);
+  for (int b = 0; b < EntityTable::kBucketCount; ++b) total += EntityTable::bucketSize(b);
   EXPECT_EQ(total, 253);
   EXPECT_EQ(EntityTable::bucketSize(130), 0);
 }
@@ -42,15 +39,13 @@ TEST(EntityTable, SamplesFromEveryGroup) {
     const char16_t* name;
     char32_t code;
   };
-  for (const Sample& s : {Sample{u"quot", 34}, Sample{u"amp", 38}, Sample{u"lt", 60},
-                          Sample{u"gt", 62}, Sample{u"apos", 39}, Sample{u"nbsp", 160},
-                          Sample{u"yuml", 255}, Sample{u"OElig", 338}, Sample{u"Yuml", 376},
-                          Sample{u"fnof", 402}, Sample{u"Omega", 937}, Sample{u"thetasym", 977},
-                          Sample{u"euro", 8364}, Sample{u"lang", 9001}, Sample{u"rang", 9002},
-                          Sample{u"diams", 9830}, Sample{u"zwnj", 8204}, Sample{u"trade", 8482}}) {
+  for (const Sample& s :
+       {Sample{u"quot", 34}, Sample{u"amp", 38}, Sample{u"lt", 60}, Sample{u"gt", 62}, Sample{u"apos", 39},
+        Sample{u"nbsp", 160}, Sample{u"yuml", 255}, Sample{u"OElig", 338}, Sample{u"Yuml", 376}, Sample{u"fnof", 402},
+        Sample{u"Omega", 937}, Sample{u"thetasym", 977}, Sample{u"euro", 8364}, Sample{u"lang", 9001},
+        Sample{u"rang", 9002}, Sample{u"diams", 9830}, Sample{u"zwnj", 8204}, Sample{u"trade", 8482}}) {
     std::u16string name(s.name);
-    EXPECT_EQ(EntityTable::lookup(name.data(), static_cast<int32_t>(name.size())), s.code)
-        << name.size();
+    EXPECT_EQ(EntityTable::lookup(name.data(), static_cast<int32_t>(name.size())), s.code) << name.size();
   }
 }
 
@@ -80,8 +75,8 @@ TEST(DecodeEntities, UnresolvableReferencesAreCopiedUnchanged) {
 }
 
 TEST(DecodeEntities, ReferenceNamesAreAtMostNineCharacters) {
-  EXPECT_EQ(decode(u"&#00000065;"), u"A");       // nine characters
-  EXPECT_EQ(decode(u"&#000000065;"), u"&#000000065;"); // ten
+  EXPECT_EQ(decode(u"&#00000065;"), u"A");              // nine characters
+  EXPECT_EQ(decode(u"&#000000065;"), u"&#000000065;");  // ten
   EXPECT_EQ(decode(u"&thetasymxx;"), u"&thetasymxx;");
 }
 
@@ -133,24 +128,21 @@ TEST(DecodeEntities, ResolvedReferencesCountAsContent) {
 
 TEST(EncodeEntities, TextAndAttributeModes) {
   EXPECT_EQ(encodeEntities(u"a<b>&\"'", 0), u"a&lt;b&gt;&amp;\"'");
-  EXPECT_EQ(encodeEntities(u"a<b>&\"'", entity_mode::kAttribute),
-            u"a&lt;b&gt;&amp;&quot;&apos;");
+  EXPECT_EQ(encodeEntities(u"a<b>&\"'", entity_mode::kAttribute), u"a&lt;b&gt;&amp;&quot;&apos;");
   EXPECT_EQ(encodeEntities(u"", 0), u"");
 }
 
 TEST(EncodeEntities, KeepsWellFormedReferencesWithBit08) {
   EXPECT_EQ(encodeEntities(u"&amp; &x; &#12; &_a.b-c; &\u00e9t\u00e9;", 0x08),
             u"&amp; &x; &#12; &_a.b-c; &\u00e9t\u00e9;");
-  EXPECT_EQ(encodeEntities(u"&1; & ; &a b; &a &", 0x08),
-            u"&amp;1; &amp; ; &amp;a b; &amp;a &amp;");
+  EXPECT_EQ(encodeEntities(u"&1; & ; &a b; &a &", 0x08), u"&amp;1; &amp; ; &amp;a b; &amp;a &amp;");
   EXPECT_EQ(encodeEntities(u"&amp;", 0), u"&amp;amp;");
 }
 
 TEST(EncodeEntities, GrowsItsBufferForEveryExpansion) {
   const std::u16string text(5000, u'"');
   std::u16string expected;
-  for (int i = 0; i < 5000; ++i)
-    expected += u"&quot;";
+  for (int i = 0; i < 5000; ++i) expected += u"&quot;";
   EXPECT_EQ(encodeEntities(text, entity_mode::kAttribute), expected);
   EXPECT_EQ(encodeEntities(u"<", 0), u"&lt;");
 }
@@ -162,6 +154,6 @@ TEST(WrapCdata, SplitsEveryTerminatorInside) {
   EXPECT_EQ(wrapCdata(u"]] >"), u"<![CDATA[]] >]]>");
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

@@ -33,7 +33,6 @@ class FileModeTest : public testing::ScratchFolderTest {
     std::ifstream in(narrow(file), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-
 };
 
 std::string encode(const char16_t* encoding, const std::u16string& text) {
@@ -93,8 +92,7 @@ void copyLevel(TagDocument& from, TagDocument& to) {
     } else {
       ASSERT_TRUE(to.appendElement(name.c_str(), text.empty() ? nullptr : text.c_str(), kPlain));
     }
-    for (const auto& [attribute, value] : attributes)
-      ASSERT_TRUE(to.setAttribute(attribute.c_str(), value.c_str()));
+    for (const auto& [attribute, value] : attributes) ASSERT_TRUE(to.setAttribute(attribute.c_str(), value.c_str()));
     if (hasChildren) {
       copyLevel(from, to);
       ASSERT_TRUE(to.appendElement((u"/" + name).c_str(), nullptr, kPlain));
@@ -189,9 +187,9 @@ TEST_F(FileModeTest, WrittenFilesReadBackAsTheSameTree) {
       if (codePageForName(encoding.name) == 65005) {
         const std::string bytes = contents(file);
         std::u16string text(bytes.size() / 2, u'\0');
-        text.resize(static_cast<std::size_t>(convertText(u"UTF-32", u"UTF-16", bytes.data(),
-                                                         static_cast<int>(bytes.size() / 4),
-                                                         text.data(), static_cast<int>(text.size()))));
+        text.resize(
+            static_cast<std::size_t>(convertText(u"UTF-32", u"UTF-16", bytes.data(), static_cast<int>(bytes.size() / 4),
+                                                 text.data(), static_cast<int>(text.size()))));
         TagDocument reader;
         reader.loadString(std::u16string_view(text));
         EXPECT_EQ(dump(reader), expected);
@@ -201,8 +199,7 @@ TEST_F(FileModeTest, WrittenFilesReadBackAsTheSameTree) {
         TagDocument reader;
         // UTF-16 files name themselves with their byte-order mark.
         const bool marked = codePageForName(encoding.name) == 1200 || codePageForName(encoding.name) == 1201;
-        EXPECT_TRUE(reader.openFile(file.c_str(), TagDocument::kReadFileMode,
-                                    marked ? nullptr : encoding.name, chunk));
+        EXPECT_TRUE(reader.openFile(file.c_str(), TagDocument::kReadFileMode, marked ? nullptr : encoding.name, chunk));
         EXPECT_EQ(dump(reader), expected) << "chunk " << chunk;
         reader.closeFile();
       }
@@ -258,8 +255,8 @@ TEST_F(FileModeTest, ReadFileModeIndexesLikeLoadStringAtEveryChunkSize) {
 
 // Records the file layer adds to the log in front of each chunk, taken out.
 std::u16string parseRecords(const std::u16string& log) {
-  static const std::u16string kChunkRecords[] = {u"<read ", u"<utf8_detection", u"<converted_to ",
-                                                 u"<nulls_removed ", u"<endian_swap"};
+  static const std::u16string kChunkRecords[] = {u"<read ", u"<utf8_detection", u"<converted_to ", u"<nulls_removed ",
+                                                 u"<endian_swap"};
   std::u16string kept;
   for (std::size_t from = 0; from < log.size();) {
     const std::size_t end = std::min(log.find(u"/>", from), log.size() - 2) + 2;
@@ -289,9 +286,8 @@ TEST_F(FileModeTest, ReadFileModeWalksLikeLoadStringOverEveryTestDocument) {
   for (std::size_t d = 0; d < documents.size(); ++d) {
     const std::string& bytes = documents[d];
     std::u16string text(bytes.size(), u'\0');
-    text.resize(static_cast<std::size_t>(convertText(u"UTF-8", u"UTF-16", bytes.data(),
-                                                     static_cast<int>(bytes.size()), text.data(),
-                                                     static_cast<int>(text.size()))));
+    text.resize(static_cast<std::size_t>(convertText(u"UTF-8", u"UTF-16", bytes.data(), static_cast<int>(bytes.size()),
+                                                     text.data(), static_cast<int>(text.size()))));
     TagDocument loaded;
     loaded.loadString(std::u16string_view(text));
     // Read-file mode asks no more than that no fault was found.
@@ -309,8 +305,7 @@ TEST_F(FileModeTest, ReadFileModeWalksLikeLoadStringOverEveryTestDocument) {
         SCOPED_TRACE("document " + std::to_string(d) + " chunk " + std::to_string(chunk) +
                      (file == &utf8 ? " UTF-8" : " UTF-16"));
         TagDocument read;
-        EXPECT_EQ(read.openFile(file->c_str(), TagDocument::kReadFileMode,
-                                file == &utf8 ? u"UTF-8" : nullptr, chunk),
+        EXPECT_EQ(read.openFile(file->c_str(), TagDocument::kReadFileMode, file == &utf8 ? u"UTF-8" : nullptr, chunk),
                   wellFormed);
         expectSameIndex(read, loaded);
         EXPECT_EQ(read.record(0).length, static_cast<int32_t>(text.size()));
@@ -337,7 +332,7 @@ TEST_F(FileModeTest, ReadFileModeHoldsAWindowAndGrowsTheChunkForLongNodes) {
   const std::string large = "<r><t a=\"" + std::string(20000, 'x') + "\">t</t></r>";
   struct Case {
     const std::string* bytes;
-    int32_t smallestChunk; // the chunk size after the read
+    int32_t smallestChunk;  // the chunk size after the read
     int32_t largestChunk;
     std::size_t mostHeld;  // units of text held after the read
   };
@@ -449,8 +444,7 @@ TEST_F(FileModeTest, WriteFileModeWritesStructureAndFlushesFinishedElements) {
   EXPECT_NE(document.resultLog().find(u"<write encoding=\"UTF-8\" length="), std::u16string::npos);
 
   std::string expected = "<root n=\"7\">";
-  for (int i = 0; i < 50; ++i)
-    expected += "<item>a&lt;b<leaf i=\"" + std::to_string(i) + "\"/></item>";
+  for (int i = 0; i < 50; ++i) expected += "<item>a&lt;b<leaf i=\"" + std::to_string(i) + "\"/></item>";
   expected += "<deep><deeper></deeper></deep><tail>\xC3\xA9</tail></root>";
   EXPECT_EQ(contents(file), expected);
 }
@@ -476,8 +470,8 @@ TEST_F(FileModeTest, ADocumentLeftInWriteFileModeStillFinishesItsFile) {
   {
     TagDocument document;
     ASSERT_TRUE(document.openFile(file.c_str(), TagDocument::kWriteFileMode, u"GB2312"));
-    ASSERT_TRUE(document.appendElement(u"a", nullptr, TagDocument::kAppendStartTagOnly |
-                                                          TagDocument::kAppendNoLineBreak));
+    ASSERT_TRUE(
+        document.appendElement(u"a", nullptr, TagDocument::kAppendStartTagOnly | TagDocument::kAppendNoLineBreak));
     ASSERT_TRUE(document.appendElement(u"b", u"\u4E2D"));
   }
   EXPECT_EQ(contents(file), "<a><b>\xD6\xD0</b></a>");
@@ -495,8 +489,7 @@ TEST_F(FileModeTest, AFailedWriteIsReported) {
   ASSERT_TRUE(document.openFile(u"/dev/full", TagDocument::kWriteFileMode, u"UTF-8", 1));
   EXPECT_TRUE(document.appendElement(u"a"));  // the current element waits in memory
   EXPECT_FALSE(document.appendElement(u"b"));
-  EXPECT_NE(document.resultLog().find(u"<file_error msg=\"No space left on device\" n=\"28\"/>"),
-            std::u16string::npos);
+  EXPECT_NE(document.resultLog().find(u"<file_error msg=\"No space left on device\" n=\"28\"/>"), std::u16string::npos);
   EXPECT_FALSE(document.closeFile());
   EXPECT_FALSE(document.openFile(path("no/such/dir.xml").c_str(), TagDocument::kWriteFileMode));
   EXPECT_EQ(document.resultLog(), u"<file_error msg=\"No such file or directory\" n=\"2\"/>");

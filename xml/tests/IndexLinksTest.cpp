@@ -42,7 +42,7 @@ TEST(IndexLinks, ThreeLevelsWithRingsFirstChildBitsAndLevels) {
   EXPECT_EQ(top.flags, 0);
 
   expectRecord(document, 1, {0, 41, 3, 4, kFirstChild | 0, 0, 2, 0, 1});
-  expectRecord(document, 2, {3, 19, 3, 4, kFirstChild | 1, 1, 3, 5, 6}); // prev: last child e
+  expectRecord(document, 2, {3, 19, 3, 4, kFirstChild | 1, 1, 3, 5, 6});  // prev: last child e
   expectRecord(document, 3, {6, 4, 4, 0, kFirstChild | 2, 2, 0, 4, 4});
   expectRecord(document, 4, {10, 8, 3, 4, 2, 2, 0, 0, 3});
   expectRecord(document, 5, {22, 4, 4, 0, 1, 1, 0, 6, 2});
@@ -58,7 +58,7 @@ TEST(IndexLinks, UnendedStartTagHandsItsChildrenToItsParent) {
   EXPECT_EQ(document.record(0).flags, kNotWellFormed);
   expectRecord(document, 1, {0, 19, 3, 4, kFirstChild, 0, 2, 0, 1});
   expectRecord(document, 2, {3, 3, 3, 0, kFirstChild | kNoEndTag | 1, 1, 0, 3, 4});
-  expectRecord(document, 3, {6, 4, 4, 0, 2, 1, 0, 4, 2}); // keeps its level, loses 0x80000
+  expectRecord(document, 3, {6, 4, 4, 0, 2, 1, 0, 4, 2});  // keeps its level, loses 0x80000
   expectRecord(document, 4, {11, 4, 4, 0, 2, 1, 0, 0, 3});
 }
 
@@ -81,18 +81,16 @@ TEST(IndexLinks, UnendedElementAmongSiblingsKeepsTheRingClosed) {
   document.loadString(u"<r><p/><a><b/><c/></r>");
   const ElementRecord& first = document.record(document.record(1).firstChild);
   EXPECT_EQ(document.record(1).firstChild, 2);
-  EXPECT_EQ(first.prevSibling, 5); // the ring now ends with c
+  EXPECT_EQ(first.prevSibling, 5);  // the ring now ends with c
   // Walk forwards and backwards over r's children.
   std::u16string forward;
-  for (int32_t i = 2; i != 0; i = document.record(i).nextSibling)
-    forward += static_cast<char16_t>(u'0' + i);
+  for (int32_t i = 2; i != 0; i = document.record(i).nextSibling) forward += static_cast<char16_t>(u'0' + i);
   EXPECT_EQ(forward, u"2345");
   std::u16string backward;
   for (int32_t i = first.prevSibling; i != 2; i = document.record(i).prevSibling)
     backward += static_cast<char16_t>(u'0' + i);
   EXPECT_EQ(backward, u"543");
-  for (int32_t i = 2; i <= 5; ++i)
-    EXPECT_EQ(document.record(i).parent, 1);
+  for (int32_t i = 2; i <= 5; ++i) EXPECT_EQ(document.record(i).parent, 1);
   EXPECT_EQ(document.record(2).flags & kFirstChild, kFirstChild);
   EXPECT_EQ(document.record(4).flags & kFirstChild, 0);
 }
@@ -156,9 +154,9 @@ TEST(IndexLinks, EndTagNamesMatchIgnoringCaseOnlyWithOption) {
 
 TEST(IndexLinks, NothingButMarkupIsIndexed) {
   TagDocument document;
-  EXPECT_TRUE(document.loadString(
-      u"<?xml version=\"1.0\"?><!DOCTYPE r [<!ELEMENT r ANY><!ENTITY e 'x'>]>"
-      u"<!-- c --><r>t<![CDATA[<no/>]]><?pi <no/>?><!-- <no/> --></r>"));
+  EXPECT_TRUE(
+      document.loadString(u"<?xml version=\"1.0\"?><!DOCTYPE r [<!ELEMENT r ANY><!ENTITY e 'x'>]>"
+                          u"<!-- c --><r>t<![CDATA[<no/>]]><?pi <no/>?><!-- <no/> --></r>"));
   EXPECT_EQ(document.nextFreeIndex(), 2);
 }
 
@@ -170,7 +168,7 @@ TEST(IndexLinks, WellFormednessResult) {
   EXPECT_EQ(document.resultLog(), u"<no_root_element/>");
   EXPECT_FALSE(document.loadString(u"<a/><b/>"));
   EXPECT_EQ(document.resultLog(), u"<root_has_sibling/>");
-  EXPECT_EQ(document.record(0).flags & kNotWellFormed, 0); // neither record sets the bit
+  EXPECT_EQ(document.record(0).flags & kNotWellFormed, 0);  // neither record sets the bit
   EXPECT_EQ(document.record(1).nextSibling, 2);
   EXPECT_EQ(document.record(2).prevSibling, 1);
   EXPECT_EQ(document.record(1).prevSibling, 2);
@@ -178,14 +176,13 @@ TEST(IndexLinks, WellFormednessResult) {
   EXPECT_EQ(document.resultLog(), u"");
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 std::u16string repeat(const char16_t* piece, int times) {
   std::u16string out;
-  for (int i = 0; i < times; ++i)
-    out += piece;
+  for (int i = 0; i < times; ++i) out += piece;
   return out;
 }
 
@@ -193,25 +190,22 @@ std::u16string repeat(const char16_t* piece, int times) {
 // the same answers as the walk down the stack.
 TEST(IndexLinks, StrayEndTagsInDeepNestingFindTheirElement) {
   // r=1, x=2..41, b[1]=42, y=43..82
-  const std::u16string text = u"<r>" + repeat(u"<x>", 40) + u"<b[1]>" + repeat(u"<y>", 40) +
-                              u"</z></b></X>" + repeat(u"</x>", 40) + u"</r>";
+  const std::u16string text =
+      u"<r>" + repeat(u"<x>", 40) + u"<b[1]>" + repeat(u"<y>", 40) + u"</z></b></X>" + repeat(u"</x>", 40) + u"</r>";
   TagDocument strict;
   EXPECT_FALSE(strict.loadString(text.c_str()));
   EXPECT_EQ(strict.resultLog().rfind(u"<lone_end_tag tagname=\"z\"", 0), 0u);
   EXPECT_EQ(strict.record(42).flags & kNoEndTag, 0);
   EXPECT_EQ(strict.endTagLength(42), 4);
-  for (int32_t y = 43; y <= 82; ++y)
-    ASSERT_EQ(strict.record(y).flags & kNoEndTag, kNoEndTag);
-  for (int32_t x = 2; x <= 41; ++x)
-    ASSERT_EQ(strict.record(x).flags & kNoEndTag, 0);
-  EXPECT_EQ(strict.record(41).flags & kHasError, kHasError); // "</X>" is lone inside x
+  for (int32_t y = 43; y <= 82; ++y) ASSERT_EQ(strict.record(y).flags & kNoEndTag, kNoEndTag);
+  for (int32_t x = 2; x <= 41; ++x) ASSERT_EQ(strict.record(x).flags & kNoEndTag, 0);
+  EXPECT_EQ(strict.record(41).flags & kHasError, kHasError);  // "</X>" is lone inside x
   EXPECT_EQ(strict.record(1).flags & kHasError, 0);
 
   TagDocument loose;
   loose.setOptions(TagDocument::kIgnoreCase);
   EXPECT_FALSE(loose.loadString(text.c_str()));
-  for (int32_t x = 2; x <= 41; ++x)
-    ASSERT_EQ(loose.record(x).flags & kNoEndTag, 0);
+  for (int32_t x = 2; x <= 41; ++x) ASSERT_EQ(loose.record(x).flags & kNoEndTag, 0);
   // "</X>" closed the innermost x, so the last "</x>" is lone inside r.
   EXPECT_EQ(loose.record(1).flags & kHasError, kHasError);
   EXPECT_EQ(loose.record(41).flags & kHasError, 0);
@@ -227,14 +221,14 @@ TEST(IndexLinks, DeepAndShallowStacksAgreeOnEveryEndTag) {
     document.loadString(text.c_str());
     const int32_t p = depth + 1;
     SCOPED_TRACE(depth);
-    EXPECT_EQ(document.record(p).flags & kNoEndTag, 0);     // "</p>" closes "<p=1>"
-    EXPECT_EQ(document.record(p + 1).flags & kNoEndTag, kNoEndTag); // q unended
+    EXPECT_EQ(document.record(p).flags & kNoEndTag, 0);              // "</p>" closes "<p=1>"
+    EXPECT_EQ(document.record(p + 1).flags & kNoEndTag, kNoEndTag);  // q unended
     EXPECT_EQ(document.record(p + 2).flags & kNoEndTag, 0);
     EXPECT_EQ(document.record(depth).flags & kHasError, kHasError);
     EXPECT_EQ(document.record(p + 2).flags & kHasError, kHasError);
   }
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

@@ -22,18 +22,19 @@ TEST(Navigation, WalksARootWithAnEmptyElementAndAnElementWithText) {
   ASSERT_TRUE(document.findNextElement());
   EXPECT_EQ(document.currentName(), u"full");
   EXPECT_EQ(document.currentText(), u"some text");
-  EXPECT_FALSE(document.findNextElement()); // a failed search keeps the position
+  EXPECT_FALSE(document.findNextElement());  // a failed search keeps the position
   EXPECT_EQ(document.currentName(), u"full");
   ASSERT_TRUE(document.leaveElement());
   EXPECT_EQ(document.currentName(), u"root");
   EXPECT_FALSE(document.findNextElement());
-  EXPECT_FALSE(document.leaveElement()); // already at the document level
+  EXPECT_FALSE(document.leaveElement());  // already at the document level
 }
 
 TEST(Navigation, TheMovieCallExample) {
   TagDocument document;
-  document.loadString(u"<invoke name=\"flashSetting\" returntype=\"xml\"><arguments><string>display"
-                      u"</string></arguments></invoke>");
+  document.loadString(
+      u"<invoke name=\"flashSetting\" returntype=\"xml\"><arguments><string>display"
+      u"</string></arguments></invoke>");
   document.rewind();
   ASSERT_TRUE(document.findNextElement(nullptr));
   EXPECT_EQ(document.currentName(), u"invoke");
@@ -56,14 +57,14 @@ TEST(Navigation, EnteringAndLeavingReturnsToTheElementAndGoesOnWithItsSibling) {
   document.loadString(u"<r><a><x/><y/></a><b/></r>");
   document.findNextElement();
   document.enterElement();
-  document.findNextElement(); // a
+  document.findNextElement();  // a
   ASSERT_TRUE(document.enterElement());
-  document.findNextElement(); // x
-  document.findNextElement(); // y
+  document.findNextElement();  // x
+  document.findNextElement();  // y
   EXPECT_EQ(document.currentName(), u"y");
   ASSERT_TRUE(document.leaveElement());
   EXPECT_EQ(document.currentName(), u"a");
-  EXPECT_EQ(document.childIndex(), 4); // y remembered
+  EXPECT_EQ(document.childIndex(), 4);  // y remembered
   ASSERT_TRUE(document.findNextElement());
   EXPECT_EQ(document.currentName(), u"b");
   // Entering b (no children) succeeds; there is nothing to find; leaving comes back.
@@ -80,7 +81,7 @@ TEST(Navigation, EnterAfterLeaveGoesBackToTheRememberedChild) {
   document.findNextElement();
   document.enterElement();
   document.findNextElement();
-  document.findNextElement(); // b
+  document.findNextElement();  // b
   document.leaveElement();
   ASSERT_TRUE(document.enterElement());
   EXPECT_EQ(document.currentName(), u"b");
@@ -122,7 +123,7 @@ TEST(Navigation, SearchByNameMatchesWholeNamesOnly) {
   document.rewind();
   ASSERT_TRUE(document.findNextElement(u"abc"));
   EXPECT_EQ(document.currentIndex(), 4);
-  EXPECT_FALSE(document.findNextElement(u"ab")); // nothing after abc
+  EXPECT_FALSE(document.findNextElement(u"ab"));  // nothing after abc
   EXPECT_EQ(document.currentIndex(), 4);
   document.rewind();
   // The given text may go on after the name with ' ', '/', '=', '[' or ']'.
@@ -293,6 +294,6 @@ TEST(NodePosition, ProcessingInstructionAttributes) {
   EXPECT_EQ(document.attributeNameAt(0), u"");
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

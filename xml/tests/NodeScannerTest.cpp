@@ -20,8 +20,8 @@ struct Node {
 };
 
 std::ostream& operator<<(std::ostream& out, const Node& node) {
-  return out << "{" << node.kind << ", " << node.offset << ", " << node.length << ", 0x"
-             << std::hex << node.flags << std::dec << "}";
+  return out << "{" << node.kind << ", " << node.offset << ", " << node.length << ", 0x" << std::hex << node.flags
+             << std::dec << "}";
 }
 
 struct Scan {
@@ -36,8 +36,7 @@ Scan scanAll(std::u16string_view text) {
   for (;;) {
     const NodeReport report = scanner.next();
     scan.nodes.push_back(Node{report.kind, report.offset, report.length, report.flags});
-    if (report.kind == kEnd)
-      break;
+    if (report.kind == kEnd) break;
   }
   scan.log = scanner.log();
   return scan;
@@ -53,10 +52,8 @@ TEST(NodeScanner, ElementTextAndEnd) {
 
 TEST(NodeScanner, WhitespaceOnlyRunsEndAtAngleBracketOrEnd) {
   EXPECT_EQ(nodesOf(u" \t\r\n<a/>  "),
-            (std::vector<Node>{{kWhitespace, 0, 4},
-                               {kStartTag, 4, 4, kEmptyElementTag},
-                               {kWhitespace, 8, 2},
-                               {kEnd, 10, 0}}));
+            (std::vector<Node>{
+                {kWhitespace, 0, 4}, {kStartTag, 4, 4, kEmptyElementTag}, {kWhitespace, 8, 2}, {kEnd, 10, 0}}));
   // Whitespace followed by other characters is one text node.
   EXPECT_EQ(nodesOf(u"  x <b/>"),
             (std::vector<Node>{{kText, 0, 4}, {kStartTag, 4, 4, kEmptyElementTag}, {kEnd, 8, 0}}));
@@ -70,8 +67,7 @@ TEST(NodeScanner, TextEndsRightAfterAGreaterThanSign) {
 }
 
 TEST(NodeScanner, ProcessingInstructionsEndAtQuestionMarkGreaterThan) {
-  EXPECT_EQ(nodesOf(u"<?xml version='1.0'?>"),
-            (std::vector<Node>{{kProcessingInstruction, 0, 21}, {kEnd, 21, 0}}));
+  EXPECT_EQ(nodesOf(u"<?xml version='1.0'?>"), (std::vector<Node>{{kProcessingInstruction, 0, 21}, {kEnd, 21, 0}}));
   EXPECT_EQ(nodesOf(u"<?a>b?>"), (std::vector<Node>{{kProcessingInstruction, 0, 7}, {kEnd, 7, 0}}));
   // The opener's '?' already completes the terminator.
   EXPECT_EQ(nodesOf(u"<?>"), (std::vector<Node>{{kProcessingInstruction, 0, 3}, {kEnd, 3, 0}}));
@@ -105,8 +101,7 @@ TEST(NodeScanner, CommentsIncludingTheOpenerSharingItsDashes) {
 
 TEST(NodeScanner, CdataSectionsEndAtTheFirstDoubleBracketGreaterThan) {
   EXPECT_EQ(nodesOf(u"<![CDATA[ <a> ]]>"), (std::vector<Node>{{kCdata, 0, 17}, {kEnd, 17, 0}}));
-  EXPECT_EQ(nodesOf(u"<![CDATA[a]]>b]]>"),
-            (std::vector<Node>{{kCdata, 0, 13}, {kText, 13, 4}, {kEnd, 17, 0}}));
+  EXPECT_EQ(nodesOf(u"<![CDATA[a]]>b]]>"), (std::vector<Node>{{kCdata, 0, 13}, {kText, 13, 4}, {kEnd, 17, 0}}));
   // Only the 'C' is looked at.
   EXPECT_EQ(nodesOf(u"<![Cxyz]]>"), (std::vector<Node>{{kCdata, 0, 10}, {kEnd, 10, 0}}));
 }
@@ -127,8 +122,7 @@ TEST(NodeScanner, StartTagQuotedValuesMayHoldGreaterThan) {
   EXPECT_EQ(nodesOf(u"<a b='>' c=\"x>y\">"), (std::vector<Node>{{kStartTag, 0, 17}, {kEnd, 17, 0}}));
   EXPECT_EQ(nodesOf(u"<a b = '>'>"), (std::vector<Node>{{kStartTag, 0, 11}, {kEnd, 11, 0}}));
   // A quote that does not follow '=' opens nothing.
-  EXPECT_EQ(nodesOf(u"<a 'x>y'>"),
-            (std::vector<Node>{{kStartTag, 0, 6}, {kText, 6, 3}, {kEnd, 9, 0}}));
+  EXPECT_EQ(nodesOf(u"<a 'x>y'>"), (std::vector<Node>{{kStartTag, 0, 6}, {kText, 6, 3}, {kEnd, 9, 0}}));
   // A '=' inside the name still makes the following quote a value.
   EXPECT_EQ(nodesOf(u"<a='>'>"), (std::vector<Node>{{kStartTag, 0, 7}, {kEnd, 7, 0}}));
 }
@@ -156,8 +150,7 @@ TEST(NodeScanner, FaultyNodesRunToGreaterThanOrUpToLessThan) {
   EXPECT_EQ(scan.log, u"<first_tag_syntax offset=\"1\"/>");
 
   scan = scanAll(u"<<b/>");
-  EXPECT_EQ(scan.nodes,
-            (std::vector<Node>{{kFaulty, 0, 1}, {kStartTag, 1, 4, kEmptyElementTag}, {kEnd, 5, 0}}));
+  EXPECT_EQ(scan.nodes, (std::vector<Node>{{kFaulty, 0, 1}, {kStartTag, 1, 4, kEmptyElementTag}, {kEnd, 5, 0}}));
 
   scan = scanAll(u"<!x<a/>");
   EXPECT_EQ(scan.nodes[0], (Node{kFaulty, 0, 3}));
@@ -181,19 +174,21 @@ TEST(NodeScanner, AFaultInsideTheDoctypeLeavesTheDeclarationWhole) {
     const char16_t* log;
   };
   const Case cases[] = {
-      {u"ab<!DOCTYPE a [<!x>]>", {{kText, 0, 2}, {kFaulty, 2, 19}, {kEnd, 21, 0}},
+      {u"ab<!DOCTYPE a [<!x>]>",
+       {{kText, 0, 2}, {kFaulty, 2, 19}, {kEnd, 21, 0}},
        u"<doctype_tag_syntax offset=\"2\"/>"},
       // Declarations after the fault stay inside; a '>' in a literal still does not end them.
       {u"<!DOCTYPE a [<!-x><!ENTITY e '>'><!x <!ATTLIST r>]><r/>",
        {{kFaulty, 0, 51}, {kStartTag, 51, 4, kEmptyElementTag}, {kEnd, 55, 0}},
        u"<doctype_tag_syntax offset=\"0\"/><doctype_tag_syntax offset=\"0\"/>"},
-      {u"<!DOCTYPE a [<![INCLUDE[]]>]>", {{kFaulty, 0, 29}, {kEnd, 29, 0}},
-       u"<doctype_tag_syntax offset=\"0\"/>"},
+      {u"<!DOCTYPE a [<![INCLUDE[]]>]>", {{kFaulty, 0, 29}, {kEnd, 29, 0}}, u"<doctype_tag_syntax offset=\"0\"/>"},
       // The end of the text inside the faulty node or after it is inside the declaration.
-      {u"<!DOCTYPE a [<!x", {{kFaulty, 0, 16}, {kEnd, 16, 0}},
+      {u"<!DOCTYPE a [<!x",
+       {{kFaulty, 0, 16}, {kEnd, 16, 0}},
        u"<doctype_tag_syntax offset=\"0\"/>"
        u"<unterminated_tag_syntax type=\"document_type\" offset=\"0\"/>"},
-      {u"<!DOCTYPE a [<!x> <!ELEMENT a ANY>", {{kFaulty, 0, 34}, {kEnd, 34, 0}},
+      {u"<!DOCTYPE a [<!x> <!ELEMENT a ANY>",
+       {{kFaulty, 0, 34}, {kEnd, 34, 0}},
        u"<doctype_tag_syntax offset=\"0\"/>"
        u"<unterminated_tag_syntax type=\"document_type\" offset=\"0\"/>"},
   };
@@ -216,8 +211,7 @@ TEST_P(UnterminatedNodes, RunToTheEndWithTheirTypeWord) {
   const Scan scan = scanAll(text);
   ASSERT_EQ(scan.nodes.size(), 3u);
   EXPECT_EQ(scan.nodes[1], (Node{kFaulty, 2, static_cast<int32_t>(text.size()) - 2}));
-  EXPECT_EQ(scan.log, std::u16string(u"<unterminated_tag_syntax type=\"") + GetParam().type +
-                          u"\" offset=\"2\"/>");
+  EXPECT_EQ(scan.log, std::u16string(u"<unterminated_tag_syntax type=\"") + GetParam().type + u"\" offset=\"2\"/>");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -225,21 +219,18 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Unterminated{u"<a b='>", u"start_tag"}, Unterminated{u"<a", u"start_tag"},
                     Unterminated{u"</a", u"end_tag"}, Unterminated{u"<?x ?", u"processing_instruction"},
                     Unterminated{u"<!--", u"comment"}, Unterminated{u"<!-- -- >", u"comment"},
-                    Unterminated{u"<![CDATA[", u"cdata_section"},
-                    Unterminated{u"<![CDATA[]>", u"cdata_section"},
+                    Unterminated{u"<![CDATA[", u"cdata_section"}, Unterminated{u"<![CDATA[]>", u"cdata_section"},
                     Unterminated{u"<!DOCTYPE", u"document_type"},
                     Unterminated{u"<!DOCTYPE a [<!ENTITY e 'x>", u"document_type"},
                     Unterminated{u"<!DOCTYPE a [<!-- x", u"document_type"},
                     Unterminated{u"<!DOCTYPE a [<?p", u"document_type"},
-                    Unterminated{u"<!DOCTYPE a [<", u"document_type"},
-                    Unterminated{u"<", u"tag"}, Unterminated{u"<!", u"tag"},
-                    Unterminated{u"<!-", u"tag"}, Unterminated{u"<![", u"tag"}));
+                    Unterminated{u"<!DOCTYPE a [<", u"document_type"}, Unterminated{u"<", u"tag"},
+                    Unterminated{u"<!", u"tag"}, Unterminated{u"<!-", u"tag"}, Unterminated{u"<![", u"tag"}));
 
 TEST(NodeScanner, AFaultyNodeReachingTheEndWritesBothRecords) {
   const Scan scan = scanAll(u"<1");
   EXPECT_EQ(scan.nodes[0], (Node{kFaulty, 0, 2}));
-  EXPECT_EQ(scan.log,
-            u"<first_tag_syntax offset=\"0\"/><unterminated_tag_syntax type=\"tag\" offset=\"0\"/>");
+  EXPECT_EQ(scan.log, u"<first_tag_syntax offset=\"0\"/><unterminated_tag_syntax type=\"tag\" offset=\"0\"/>");
 }
 
 TEST(NodeScanner, ScansOnlyUpToTheGivenLength) {
@@ -254,14 +245,13 @@ TEST(NodeScanner, ScansOnlyUpToTheGivenLength) {
 
 // A refill source that hands out the text in pieces, as read-file mode does.
 class PieceRefill : public ScannerRefill {
-public:
+ public:
   explicit PieceRefill(std::u16string whole, size_t piece) : whole_(std::move(whole)), piece_(piece) {
     loaded_ = whole_.substr(0, piece_);
     given_ = loaded_.size();
   }
   bool refill(const char16_t*& text, int32_t& length, int32_t keepFrom, int32_t& dropped) override {
-    if (given_ >= whole_.size())
-      return false;
+    if (given_ >= whole_.size()) return false;
     loaded_.erase(0, static_cast<size_t>(keepFrom));
     dropped = keepFrom;
     loaded_ += whole_.substr(given_, piece_);
@@ -272,7 +262,7 @@ public:
   }
   std::u16string loaded_;
 
-private:
+ private:
   std::u16string whole_;
   size_t piece_;
   size_t given_;
@@ -283,12 +273,11 @@ TEST(NodeScanner, RefillsAndScansTheCutNodeAgain) {
   NodeScanner scanner(refill.loaded_.data(), static_cast<int32_t>(refill.loaded_.size()));
   scanner.setRefill(&refill);
   std::vector<int32_t> kinds;
-  for (NodeReport report = scanner.next(); report.kind != kEnd; report = scanner.next())
-    kinds.push_back(report.kind);
+  for (NodeReport report = scanner.next(); report.kind != kEnd; report = scanner.next()) kinds.push_back(report.kind);
   EXPECT_EQ(kinds, (std::vector<int32_t>{kStartTag, kText, kComment, kEndTag}));
   EXPECT_TRUE(scanner.log().empty());
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

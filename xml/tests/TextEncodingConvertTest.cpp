@@ -11,36 +11,38 @@ namespace {
 
 // Converts bytes to UTF-16 the way callers do: ask for the length, then fill.
 std::u16string toUtf16(const char16_t* encoding, const std::string& bytes, bool* loss = nullptr) {
-  const int needed = convertText(encoding, u"UTF-16", bytes.data(), static_cast<int>(bytes.size()),
-                                 nullptr, 0);
+  const int needed = convertText(encoding, u"UTF-16", bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::u16string out(static_cast<std::size_t>(needed), u'\0');
-  const int written = convertText(encoding, u"UTF-16", bytes.data(),
-                                  static_cast<int>(bytes.size()), out.data(), needed, loss);
+  const int written =
+      convertText(encoding, u"UTF-16", bytes.data(), static_cast<int>(bytes.size()), out.data(), needed, loss);
   EXPECT_EQ(written, needed);
   return out;
 }
 
 std::string fromUtf16(const char16_t* encoding, const std::u16string& text, bool* loss = nullptr) {
-  const int needed = convertText(u"UTF-16", encoding, text.data(), static_cast<int>(text.size()),
-                                 nullptr, 0);
+  const int needed = convertText(u"UTF-16", encoding, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::string out(static_cast<std::size_t>(needed), '\0');
-  const int written = convertText(u"UTF-16", encoding, text.data(),
-                                  static_cast<int>(text.size()), out.data(), needed, loss);
+  const int written =
+      convertText(u"UTF-16", encoding, text.data(), static_cast<int>(text.size()), out.data(), needed, loss);
   EXPECT_EQ(written, needed);
   return out;
 }
 
 TEST(ConvertUtf8, DecodesToUtf16WithSurrogatePairs) {
   bool loss = true;
-  EXPECT_EQ(toUtf16(u"UTF-8", "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", &loss),
-            u"a\u00E9\u4E2D\U0001F600");
+  EXPECT_EQ(toUtf16(u"UTF-8", "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", &loss), u"a\u00E9\u4E2D\U0001F600");
   EXPECT_FALSE(loss);
 }
 
 TEST(ConvertUtf8, InvalidSequencesBecomeQuestionMarks) {
   bool loss = false;
   // 0xFF, a lead cut short by 'b', and a lead cut by the end of the data.
-  EXPECT_EQ(toUtf16(u"utf-8", "a\xFF" "\xE4\xB8" "b\xE4", &loss), u"a??b?");
+  EXPECT_EQ(toUtf16(u"utf-8",
+                    "a\xFF"
+                    "\xE4\xB8"
+                    "b\xE4",
+                    &loss),
+            u"a??b?");
   EXPECT_TRUE(loss);
   // A stray continuation byte takes the next one with it.
   EXPECT_EQ(toUtf16(u"utf-8", "\x85\x90z"), u"\u0150z");
@@ -71,8 +73,8 @@ TEST(ConvertUtf16, UnpairedSurrogatesToUtf8AreReplacedWithoutLossFlag) {
 }
 
 TEST(ConvertUtf16, ToUtf32PairsOnlyRealSurrogatePairs) {
-  const std::u16string text = std::u16string(u"\U0001F600") + char16_t(0xD800) + u"A" +
-                              char16_t(0xDC00) + u"B" + char16_t(0xD83D);
+  const std::u16string text =
+      std::u16string(u"\U0001F600") + char16_t(0xD800) + u"A" + char16_t(0xDC00) + u"B" + char16_t(0xD83D);
   char32_t out[16] = {};
   const int n = convertText(u"UTF-16", u"UTF-32", text.data(), static_cast<int>(text.size()), out, 16);
   // A lone surrogate does not swallow the character after it.
@@ -141,12 +143,11 @@ TEST(ConvertCodePages, InvalidBytesBecomeQuestionMarks) {
 TEST(ConvertCodePages, ByteToByteGoesByWayOfUtf16) {
   bool loss = true;
   const std::string gb = "\xC8\xD5\xB1\xBE";  // "Japan" in GB2312
-  EXPECT_EQ(std::string("\x93\xFA\x96\x7B"),
-            [&] {
-              char out[16];
-              const int n = convertText(u"gb2312", u"shift_jis", gb.data(), 4, out, 16, &loss);
-              return std::string(out, static_cast<std::size_t>(n));
-            }());
+  EXPECT_EQ(std::string("\x93\xFA\x96\x7B"), [&] {
+    char out[16];
+    const int n = convertText(u"gb2312", u"shift_jis", gb.data(), 4, out, 16, &loss);
+    return std::string(out, static_cast<std::size_t>(n));
+  }());
   EXPECT_FALSE(loss);
   char out[16];
   EXPECT_EQ(convertText(u"gb2312", u"windows-1252", gb.data(), 4, out, 16, &loss), 2);
@@ -185,8 +186,8 @@ TEST(ConvertCapacity, AnExactBufferTakesTheWholeConversion) {
   const int needed = convertText(u"cp1256", u"euc-jp", arabic, 16, nullptr, 0);
   EXPECT_EQ(convertText(u"cp1256", u"euc-jp", arabic, 16, out, needed), needed);
   const std::u16string text = u"a\u00E9\u4E2D\u0416\u65E5\U0001F600\uFF71z";
-  for (const char16_t* target : {u"euc-jp", u"shift_jis", u"gb2312", u"big5", u"euc-kr", u"gb18030",
-                                 u"iso-2022-jp", u"iso-2022-kr", u"johab", u"koi8-r", u"utf-7"}) {
+  for (const char16_t* target : {u"euc-jp", u"shift_jis", u"gb2312", u"big5", u"euc-kr", u"gb18030", u"iso-2022-jp",
+                                 u"iso-2022-kr", u"johab", u"koi8-r", u"utf-7"}) {
     const int size = convertText(u"UTF-16", target, text.data(), 8, nullptr, 0);
     std::string exact(static_cast<std::size_t>(size), '\0');
     EXPECT_EQ(convertText(u"UTF-16", target, text.data(), 8, exact.data(), size), size);

@@ -69,8 +69,7 @@ std::vector<std::u16string> repertoire(const char* encoding) {
       ch.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
     }
     std::string bytes, back;
-    if (encode.run(asBytes(ch), bytes) && decode.run(bytes, back) && asUnits(back) == ch)
-      found.push_back(ch);
+    if (encode.run(asBytes(ch), bytes) && decode.run(bytes, back) && asUnits(back) == ch) found.push_back(ch);
   };
   // Text of XML documents: no control characters but tab, line feed and
   // carriage return (ESC, SO and SI could not pass a stateful code page anyway).
@@ -84,8 +83,7 @@ std::vector<std::u16string> repertoire(const char* encoding) {
 // Random text of the repertoire that iconv itself reads back. (glibc's
 // ISO-2022-CN does not read back a GB2312 character written after a CNS one;
 // such neighbours are left out, since the check is against iconv.)
-std::u16string randomText(const char* encoding, const std::vector<std::u16string>& chars,
-                          std::mt19937& random) {
+std::u16string randomText(const char* encoding, const std::vector<std::u16string>& chars, std::mt19937& random) {
   Iconv encode(encoding, "UTF-16LE");
   Iconv decode("UTF-16LE", encoding);
   auto readsBack = [&](const std::u16string& text) {
@@ -121,8 +119,7 @@ std::string firstDifference(const std::string& a, const std::string& b) {
 // One name of the table for every code page.
 std::map<int, std::u16string> namePerCodePage() {
   std::map<int, std::u16string> names;
-  for (const encoding_table::Name& n : encoding_table::parseTable())
-    names.emplace(n.codePage, n.name);
+  for (const encoding_table::Name& n : encoding_table::parseTable()) names.emplace(n.codePage, n.name);
   return names;
 }
 
@@ -133,9 +130,7 @@ TEST(ConvertAgainstIconv, RandomRepertoireTextRoundTripsForEveryIconvCodePage) {
   for (const auto& [codePage, name] : namePerCodePage()) {
     const char* encoding = codepages::iconvName(codePage);
     // UTF-16 and UTF-32 count their own units; they are checked elsewhere.
-    if (!encoding || codePage == 1200 || codePage == 12000 || codePage == 12001 ||
-        codePage == 65005)
-      continue;
+    if (!encoding || codePage == 1200 || codePage == 12000 || codePage == 12001 || codePage == 65005) continue;
     SCOPED_TRACE(std::string(name.begin(), name.end()) + " / " + encoding);
     const std::vector<std::u16string> chars = repertoire(encoding);
     ASSERT_GT(chars.size(), 30u);
@@ -151,29 +146,27 @@ TEST(ConvertAgainstIconv, RandomRepertoireTextRoundTripsForEveryIconvCodePage) {
 
     // To the code page: same bytes as iconv, no loss.
     bool loss = true;
-    const int needed = convertText(u"UTF-16", name.c_str(), text.data(),
-                                   static_cast<int>(text.size()), nullptr, 0);
+    const int needed = convertText(u"UTF-16", name.c_str(), text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::string bytes(static_cast<std::size_t>(needed), '\0');
-    const int written = convertText(u"UTF-16", name.c_str(), text.data(),
-                                    static_cast<int>(text.size()), bytes.data(), needed, &loss);
+    const int written =
+        convertText(u"UTF-16", name.c_str(), text.data(), static_cast<int>(text.size()), bytes.data(), needed, &loss);
     EXPECT_EQ(written, needed);
     EXPECT_EQ(firstDifference(bytes, expected), "same");
     EXPECT_FALSE(loss);
 
     // And back: the text itself.
-    const int units = convertText(name.c_str(), u"UTF-16", expected.data(),
-                                  static_cast<int>(expected.size()), nullptr, 0);
+    const int units =
+        convertText(name.c_str(), u"UTF-16", expected.data(), static_cast<int>(expected.size()), nullptr, 0);
     std::u16string back(static_cast<std::size_t>(units), u'\0');
-    convertText(name.c_str(), u"UTF-16", expected.data(), static_cast<int>(expected.size()),
-                back.data(), units, &loss);
+    convertText(name.c_str(), u"UTF-16", expected.data(), static_cast<int>(expected.size()), back.data(), units, &loss);
     EXPECT_EQ(firstDifference(back, decodedByIconv), "same");
     EXPECT_FALSE(loss);
 
     // A buffer one unit short holds the beginning of the text.
     if (units > 0) {
       std::u16string part(static_cast<std::size_t>(units - 1), u'\0');
-      const int got = convertText(name.c_str(), u"UTF-16", expected.data(),
-                                  static_cast<int>(expected.size()), part.data(), units - 1);
+      const int got = convertText(name.c_str(), u"UTF-16", expected.data(), static_cast<int>(expected.size()),
+                                  part.data(), units - 1);
       EXPECT_LE(got, units - 1);
       EXPECT_GE(got, units - 2);
       part.resize(static_cast<std::size_t>(got));

@@ -35,8 +35,7 @@ TEST(CodePageNames, EveryNameOfTheTableGivesItsCodePage) {
     // In capitals the UTF-32 names meet the prefix rule first.
     const std::u16string capitals = upper(n.name);
     const int expected = capitals.starts_with(u"UTF-32") ? 65005 : n.codePage;
-    EXPECT_EQ(codePageForName(capitals.c_str()), expected)
-        << std::string(n.name.begin(), n.name.end());
+    EXPECT_EQ(codePageForName(capitals.c_str()), expected) << std::string(n.name.begin(), n.name.end());
   }
   EXPECT_EQ(distinct.size(), 365u);
   EXPECT_LE(buckets.size(), 155u);

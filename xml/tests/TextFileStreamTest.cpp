@@ -32,7 +32,6 @@ class TextFileStreamTest : public testing::ScratchFolderTest {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-
 };
 
 std::string utf16le(const std::u16string& text) {
@@ -84,8 +83,8 @@ TEST_F(TextFileStreamTest, ByteOrderMarksChooseTheEncoding) {
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_EQ(logs[0], u"<read encoding=\"UTF-8\" length=\"9\"/><converted_to encoding=\"UTF-16\" length=\"8\"/>");
 
-  auto le = TextFileStream::openForReading(file("b", "\xFF\xFE" + utf16le(u"<a>\U0001F600</a>")),
-                                           u"windows-1252", 100, log);
+  auto le =
+      TextFileStream::openForReading(file("b", "\xFF\xFE" + utf16le(u"<a>\U0001F600</a>")), u"windows-1252", 100, log);
   ASSERT_TRUE(le);
   EXPECT_EQ(le->flags(), TextFileStream::kUtf16LittleEndian);
   logs.clear();
@@ -129,7 +128,10 @@ TEST_F(TextFileStreamTest, DeclarationOrGivenNameChoosesTheEncoding) {
 
 TEST_F(TextFileStreamTest, ChunkEndingInsideAUtf8SequenceHoldsItsBytesBack) {
   std::u16string log;
-  auto stream = TextFileStream::openForReading(file("a", "abcd\xE4\xB8\xAD" "ef"), u"", 5, log);
+  auto stream = TextFileStream::openForReading(file("a",
+                                                    "abcd\xE4\xB8\xAD"
+                                                    "ef"),
+                                               u"", 5, log);
   ASSERT_TRUE(stream);
   std::u16string text;
   ASSERT_TRUE(stream->readChunk(text));
@@ -163,8 +165,8 @@ TEST_F(TextFileStreamTest, EveryChunkSizeReadsTheSameText) {
     const std::string bytes = encode(c.encoding, c.text);
     const std::string path = file("f", bytes);
     for (int32_t chunk = 1; chunk <= 9; ++chunk) {
-      SCOPED_TRACE(std::string(c.encoding, c.encoding + std::char_traits<char16_t>::length(c.encoding)) +
-                   " chunk " + std::to_string(chunk));
+      SCOPED_TRACE(std::string(c.encoding, c.encoding + std::char_traits<char16_t>::length(c.encoding)) + " chunk " +
+                   std::to_string(chunk));
       std::u16string log;
       auto stream = TextFileStream::openForReading(path, c.encoding, chunk, log);
       ASSERT_TRUE(stream);
@@ -201,7 +203,8 @@ TEST_F(TextFileStreamTest, NulsAreRemovedAndCounted) {
   ASSERT_TRUE(cut);
   EXPECT_EQ(readAll(*cut), u"ab\u4E2D");
 
-  auto wide = TextFileStream::openForReading(file("c", "\xFF\xFE" + utf16le(std::u16string(u"a\0b", 3))), u"", 100, log);
+  auto wide =
+      TextFileStream::openForReading(file("c", "\xFF\xFE" + utf16le(std::u16string(u"a\0b", 3))), u"", 100, log);
   ASSERT_TRUE(wide);
   std::u16string wideText;
   ASSERT_TRUE(wide->readChunk(wideText));
@@ -218,8 +221,7 @@ TEST_F(TextFileStreamTest, Utf16FilesEndingMidCharacter) {
   std::u16string text;
   ASSERT_TRUE(odd->readChunk(text));
   EXPECT_EQ(text, u"ab");
-  EXPECT_EQ(odd->chunkLog(),
-            u"<read encoding=\"UTF-16\" length=\"2\"/><truncation_error encoding=\"UTF-16\"/>");
+  EXPECT_EQ(odd->chunkLog(), u"<read encoding=\"UTF-16\" length=\"2\"/><truncation_error encoding=\"UTF-16\"/>");
   // A high surrogate at the end of a chunk waits for its partner.
   auto pair = TextFileStream::openForReading(file("b", "\xFF\xFE" + utf16le(u"a\U0001F600")), u"", 4, log);
   ASSERT_TRUE(pair);

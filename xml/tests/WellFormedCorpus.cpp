@@ -40,29 +40,26 @@ std::vector<std::string> handWritten() {
 namespace {
 
 class Generator {
-public:
+ public:
   explicit Generator(unsigned seed) : random_(seed) {}
 
   std::string document() {
     std::string out;
-    if (chance(50))
-      out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    if (chance(40))
-      out += doctype();
+    if (chance(50)) out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    if (chance(40)) out += doctype();
     out += misc();
     element(out, 0);
     out += misc();
     return out;
   }
 
-private:
+ private:
   int below(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
   bool chance(int percent) { return below(100) < percent; }
 
   std::string name() {
-    static const char* const starts[] = {"a", "b", "item", "Node", "_x", "r",
-                                         "\xc3\xa9t\xc3\xa9", "\xe4\xb8\xad", "\xd0\xb4",
-                                         "long-name.with_parts"};
+    static const char* const starts[] = {
+        "a", "b", "item", "Node", "_x", "r", "\xc3\xa9t\xc3\xa9", "\xe4\xb8\xad", "\xd0\xb4", "long-name.with_parts"};
     static const char* const rest[] = {"", "", "1", "-2", ".3", "_z", "\xc3\xb1", "\xe6\x96\x87"};
     return std::string(starts[below(10)]) + rest[below(8)];
   }
@@ -71,27 +68,44 @@ private:
   // stands for whitespace or '>', so the raw and the decoded text split alike.
   std::string text() {
     static const char* const pieces[] = {
-        "plain", " ", "words here", "&amp;", "&lt;", "&quot;", "&apos;", "&#65;",
-        "&#x263A;", "&#x1F600;", "&#233;", ">", "'", "\"", "\xc3\xa9", "\xe4\xb8\xad\xe6\x96\x87",
-        "\xf0\x9f\x8e\xae", "\n", "\t", "a]b", "x=y", "50%", "?!", "/",
+        "plain",
+        " ",
+        "words here",
+        "&amp;",
+        "&lt;",
+        "&quot;",
+        "&apos;",
+        "&#65;",
+        "&#x263A;",
+        "&#x1F600;",
+        "&#233;",
+        ">",
+        "'",
+        "\"",
+        "\xc3\xa9",
+        "\xe4\xb8\xad\xe6\x96\x87",
+        "\xf0\x9f\x8e\xae",
+        "\n",
+        "\t",
+        "a]b",
+        "x=y",
+        "50%",
+        "?!",
+        "/",
     };
     std::string out;
     const int count = 1 + below(6);
-    for (int i = 0; i < count; ++i)
-      out += pieces[below(sizeof pieces / sizeof pieces[0])];
+    for (int i = 0; i < count; ++i) out += pieces[below(sizeof pieces / sizeof pieces[0])];
     return out;
   }
 
   std::string attributeValue(char quote) {
-    static const char* const pieces[] = {"v", "1", "two words", "&amp;", "&lt;", "&gt;",
-                                         "&#x41;", "&#8364;", ">", "\xc3\xa9\xc3\xa8", "/", "?",
-                                         "=", "&#x1F3AE;"};
+    static const char* const pieces[] = {"v",       "1", "two words",        "&amp;", "&lt;", "&gt;", "&#x41;",
+                                         "&#8364;", ">", "\xc3\xa9\xc3\xa8", "/",     "?",    "=",    "&#x1F3AE;"};
     std::string out;
     const int count = below(4);
-    for (int i = 0; i < count; ++i)
-      out += pieces[below(sizeof pieces / sizeof pieces[0])];
-    if (chance(20))
-      out += quote == '"' ? "'" : "\"";
+    for (int i = 0; i < count; ++i) out += pieces[below(sizeof pieces / sizeof pieces[0])];
+    if (chance(20)) out += quote == '"' ? "'" : "\"";
     return out;
   }
 
@@ -105,8 +119,7 @@ private:
       out += chance(80) ? "=" : " = ";
       out += quote + attributeValue(quote) + quote;
     }
-    if (chance(10))
-      out += " ";
+    if (chance(10)) out += " ";
     return out;
   }
 
@@ -126,17 +139,14 @@ private:
 
   std::string doctype() {
     std::string out = "<!DOCTYPE root";
-    if (chance(50))
-      out += " SYSTEM \"root.dtd\"";
+    if (chance(50)) out += " SYSTEM \"root.dtd\"";
     if (chance(70)) {
       out += " [\n";
       out += "  <!ELEMENT root ANY>\n";
       out += "  <!ATTLIST root at0 CDATA #IMPLIED at1 CDATA #IMPLIED>\n";
       out += "  <!ENTITY nbsp \"&#160;\">\n  <!ENTITY hellip '&#8230;'>\n";
-      if (chance(50))
-        out += "  <!-- inside <the> subset -->\n  <?subset pi?>\n";
-      if (chance(30))
-        out += "  <!NOTATION gif SYSTEM \"image>gif\">\n";
+      if (chance(50)) out += "  <!-- inside <the> subset -->\n  <?subset pi?>\n";
+      if (chance(30)) out += "  <!NOTATION gif SYSTEM \"image>gif\">\n";
       out += "]";
     }
     return out + ">\n";
@@ -155,12 +165,14 @@ private:
     for (int i = 0; i < items; ++i) {
       const int pick = below(leaf ? 7 : 9);
       switch (pick) {
-      case 0: case 1: case 2: out += text(); break;
-      case 3: out += comment(); break;
-      case 4: out += instruction(); break;
-      case 5: out += cdata(); break;
-      case 6: out += chance(30) ? "&nbsp;&hellip;" : "&#x20AC;"; break;
-      default: element(out, depth + 1); break;
+        case 0:
+        case 1:
+        case 2: out += text(); break;
+        case 3: out += comment(); break;
+        case 4: out += instruction(); break;
+        case 5: out += cdata(); break;
+        case 6: out += chance(30) ? "&nbsp;&hellip;" : "&#x20AC;"; break;
+        default: element(out, depth + 1); break;
       }
     }
     out += "</" + tag + (chance(15) ? " " : "") + ">";
@@ -169,7 +181,7 @@ private:
   std::mt19937 random_;
 };
 
-} // namespace
+}  // namespace
 
 std::string generated(unsigned seed) {
   Generator generator(seed);
@@ -189,11 +201,10 @@ std::string deeplyNested(int depth) {
   for (int i = 0; i < depth; ++i)
     out += "<n" + std::to_string(i % 7) + " level=\"" + std::to_string(i) + "\">t" + std::to_string(i);
   out += "<leaf>deep &amp; down</leaf>";
-  for (int i = depth - 1; i >= 0; --i)
-    out += "</n" + std::to_string(i % 7) + ">";
+  for (int i = depth - 1; i >= 0; --i) out += "</n" + std::to_string(i % 7) + ">";
   return out;
 }
 
-} // namespace well_formed_corpus
+}  // namespace well_formed_corpus
 
 }  // namespace xml

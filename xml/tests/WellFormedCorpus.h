@@ -17,6 +17,6 @@ std::vector<std::string> handWritten();
 std::string generated(unsigned seed);
 std::string deeplyNested(int depth);
 
-} // namespace well_formed_corpus
+}  // namespace well_formed_corpus
 
 }  // namespace xml

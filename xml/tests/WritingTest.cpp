@@ -15,8 +15,8 @@ using namespace element_flags;
 TEST(AppendElement, AddsTopLevelElementsLinkedAsARing) {
   TagDocument document;
   ASSERT_TRUE(document.appendElement(u"a"));
-  ASSERT_TRUE(document.appendElement(u"b", nullptr, TagDocument::kAppendNoLineBreak |
-                                                        TagDocument::kAppendSpaceBeforeSlash));
+  ASSERT_TRUE(
+      document.appendElement(u"b", nullptr, TagDocument::kAppendNoLineBreak | TagDocument::kAppendSpaceBeforeSlash));
   EXPECT_EQ(document.text(), u"<a/><b />");
   EXPECT_EQ(document.currentIndex(), 2);
   EXPECT_EQ(document.currentName(), u"b");
@@ -55,7 +55,7 @@ TEST(AppendElement, WritesALineBreakWithoutBit02) {
   document.appendElement(u"b", nullptr, 0);
   EXPECT_EQ(document.text(), u"<a/>\r\n<b/>\r\n");
   EXPECT_EQ(document.record(2).start, 6);
-  EXPECT_FALSE(document.loadString(document.text().c_str())); // two top-level elements
+  EXPECT_FALSE(document.loadString(document.text().c_str()));  // two top-level elements
   EXPECT_EQ(document.nextFreeIndex(), 3);
 }
 
@@ -73,8 +73,7 @@ TEST(AppendElement, OnlyAtTheDocumentLevel) {
 
 TEST(AppendElement, GrowsTheTableByHalfWhenFull) {
   TagDocument document;
-  for (int i = 0; i < 8; ++i)
-    ASSERT_TRUE(document.appendElement(u"e"));
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(document.appendElement(u"e"));
   EXPECT_EQ(document.elements().capacity(), 12);
   EXPECT_EQ(document.record(0).firstChild, 1);
   EXPECT_EQ(document.record(1).prevSibling, 8);
@@ -109,14 +108,14 @@ TEST(SetAttribute, ReplacesAnExistingValueAndShiftsTheIndex) {
   document.findNextElement();
   ASSERT_TRUE(document.setAttribute(u"x", u"12345"));
   EXPECT_EQ(document.text(), u"<r><a x=\"12345\"><c/></a><b/></r>");
-  EXPECT_EQ(document.record(1).length, 32);            // enclosing: grown
-  EXPECT_EQ(document.record(2).length, 21);            // the element itself
+  EXPECT_EQ(document.record(1).length, 32);  // enclosing: grown
+  EXPECT_EQ(document.record(2).length, 21);  // the element itself
   EXPECT_EQ(document.startTagLength(2), 13);
-  EXPECT_EQ(document.record(3).start, 16);             // its child moved
-  EXPECT_EQ(document.record(4).start, 24);             // the following sibling moved
+  EXPECT_EQ(document.record(3).start, 16);  // its child moved
+  EXPECT_EQ(document.record(4).start, 24);  // the following sibling moved
   EXPECT_EQ(document.record(0).length, 32);
   EXPECT_EQ(document.innerMarkup(), u"<c/>");
-  ASSERT_TRUE(document.setAttribute(u"x", u""));       // shrinking works the same way
+  ASSERT_TRUE(document.setAttribute(u"x", u""));  // shrinking works the same way
   EXPECT_EQ(document.text(), u"<r><a x=\"\"><c/></a><b/></r>");
   EXPECT_EQ(document.record(4).start, 19);
   document.findNextElement();
@@ -153,6 +152,6 @@ TEST(SetAttribute, NeedsAnElementOrInstruction) {
   EXPECT_EQ(document.text(), u"<r a=\"\"/>");
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace xml

@@ -102,17 +102,25 @@ int main(int argc, char** argv) {
   int seconds = 15;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string key = argv[i];
-    if (key == "--ruffle") ruffle = argv[i + 1];
-    else if (key == "--movie") movie = argv[i + 1];
-    else if (key == "--vars") vars = argv[i + 1];
-    else if (key == "--size") size = argv[i + 1];
-    else if (key == "--config") config = argv[i + 1];
-    else if (key == "--seconds") seconds = std::atoi(argv[i + 1]);
+    if (key == "--ruffle")
+      ruffle = argv[i + 1];
+    else if (key == "--movie")
+      movie = argv[i + 1];
+    else if (key == "--vars")
+      vars = argv[i + 1];
+    else if (key == "--size")
+      size = argv[i + 1];
+    else if (key == "--config")
+      config = argv[i + 1];
+    else if (key == "--seconds")
+      seconds = std::atoi(argv[i + 1]);
   }
   int width = 0, height = 0;
   if (ruffle.empty() || movie.empty() || std::sscanf(size.c_str(), "%dx%d", &width, &height) != 2 || width < 1 ||
       height < 1 || seconds < 1) {
-    std::fprintf(stderr, "usage: %s --ruffle DIR --movie URL [--vars QUERY] [--size WxH] [--seconds N] [--config OBJECT]\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s --ruffle DIR --movie URL [--vars QUERY] [--size WxH] [--seconds N] [--config OBJECT]\n",
+                 argv[0]);
     return 2;
   }
   gtk_init(&argc, &argv);
@@ -141,10 +149,13 @@ int main(int argc, char** argv) {
   page = Page(movie, vars, config);
   webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), "bare://player/page.html");
 
-  g_timeout_add_seconds(static_cast<guint>(seconds), [](gpointer) {
-    gtk_main_quit();
-    return G_SOURCE_REMOVE;
-  }, nullptr);
+  g_timeout_add_seconds(
+      static_cast<guint>(seconds),
+      [](gpointer) {
+        gtk_main_quit();
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
   gtk_main();
   gtk_widget_destroy(window);
   return 0;

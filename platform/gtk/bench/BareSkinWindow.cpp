@@ -47,8 +47,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window)))
-    gtk_widget_set_visual(window, rgba);
+  if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window))) gtk_widget_set_visual(window, rgba);
   gtk_widget_set_app_paintable(window, TRUE);
   gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
   gtk_window_set_default_size(GTK_WINDOW(window), cairo_image_surface_get_width(image),
@@ -56,10 +55,13 @@ int main(int argc, char** argv) {
   gtk_window_move(GTK_WINDOW(window), x, y);
   g_signal_connect(window, "draw", G_CALLBACK(Draw), image);
   g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
-  g_timeout_add_seconds(seconds, +[](gpointer) -> gboolean {
-    gtk_main_quit();
-    return G_SOURCE_REMOVE;
-  }, nullptr);
+  g_timeout_add_seconds(
+      seconds,
+      +[](gpointer) -> gboolean {
+        gtk_main_quit();
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
   gtk_widget_show(window);
   gtk_main();
   cairo_surface_destroy(image);

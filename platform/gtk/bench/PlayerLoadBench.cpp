@@ -174,8 +174,8 @@ int main(int argc, char** argv) {
   gdk_set_allowed_backends("x11");
   if (!gtk_init_check(nullptr, nullptr)) return 1;
 
-  const char* server[] = {"python3", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
-                          TESSARY_PLAYER_TEST_MOVIES, nullptr};
+  const char* server[] = {
+      "python3", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", TESSARY_PLAYER_TEST_MOVIES, nullptr};
   GSubprocess* movies = g_subprocess_newv(server, G_SUBPROCESS_FLAGS_STDOUT_PIPE, nullptr);
   GDataInputStream* out = g_data_input_stream_new(g_subprocess_get_stdout_pipe(movies));
   char* line = g_data_input_stream_read_line_utf8(out, nullptr, nullptr, nullptr);

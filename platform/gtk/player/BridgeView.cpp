@@ -29,8 +29,8 @@ BridgeView::BridgeView(WebKitWebContext* context, GtkWidget* shelf) : shelf_(she
   g_signal_connect(content_, "script-message-received::tessaryPlayer", G_CALLBACK(OnScriptMessage), this);
   webkit_user_content_manager_register_script_message_handler(content_, kChannel);
 
-  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
-                                       content_, "website-policies", SoundWithoutClickPolicies(), nullptr));
+  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager", content_,
+                                       "website-policies", SoundWithoutClickPolicies(), nullptr));
   g_object_ref_sink(view_);
 
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
@@ -51,13 +51,12 @@ BridgeView::BridgeView(WebKitWebContext* context, GtkWidget* shelf) : shelf_(she
   g_signal_connect(view_, "destroy", G_CALLBACK(OnDestroyed), this);
   g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
   // No browser menu over the movie, no dialogs or permissions for it.
-  g_signal_connect(view_, "context-menu", G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*,
-                                                         WebKitHitTestResult*, gpointer) { return TRUE; }),
-                   nullptr);
-  g_signal_connect(view_, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog*, gpointer) {
-                     return TRUE;
-                   }),
-                   nullptr);
+  g_signal_connect(
+      view_, "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer) { return TRUE; }),
+      nullptr);
+  g_signal_connect(view_, "script-dialog",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }), nullptr);
   g_signal_connect(view_, "permission-request",
                    G_CALLBACK(+[](WebKitWebView*, WebKitPermissionRequest* request, gpointer) {
                      webkit_permission_request_deny(request);
@@ -132,8 +131,8 @@ void BridgeView::Run(std::string script) {
     pendingScripts_.push_back(std::move(script));
     return;
   }
-  webkit_web_view_evaluate_javascript(view_, script.c_str(), static_cast<gssize>(script.size()), nullptr,
-                                      nullptr, nullptr, nullptr, nullptr);
+  webkit_web_view_evaluate_javascript(view_, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                      nullptr, nullptr, nullptr);
 }
 
 void BridgeView::Attach(std::uint64_t session, MovieSessionEvents* events) {
@@ -221,8 +220,8 @@ void BridgeView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
   while (!self->pendingScripts_.empty()) {
     std::string script = std::move(self->pendingScripts_.front());
     self->pendingScripts_.pop_front();
-    webkit_web_view_evaluate_javascript(view, script.c_str(), static_cast<gssize>(script.size()), nullptr,
-                                        nullptr, nullptr, nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(view, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
   }
 }
 

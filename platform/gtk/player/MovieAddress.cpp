@@ -21,8 +21,8 @@ using UriPtr = std::unique_ptr<GUri, UriDeleter>;
 std::string EncodeForAddress(const std::u16string& text) {
   std::string out;
   for (unsigned char c : base::ToUtf8(text)) {
-    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
-        c == '{' || c == '|' || c == '}') {
+    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' || c == '{' ||
+        c == '|' || c == '}') {
       char escape[4];
       std::snprintf(escape, sizeof escape, "%%%02X", c);
       out += escape;
@@ -40,8 +40,8 @@ UriPtr Parse(const std::string& address) {
 bool IsWebAddress(GUri* uri) {
   const char* scheme = g_uri_get_scheme(uri);
   const char* host = g_uri_get_host(uri);
-  return scheme && (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0) &&
-         host && *host;
+  return scheme && (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0) && host &&
+         *host;
 }
 
 std::string Lower(std::string text) {
@@ -64,8 +64,8 @@ std::optional<std::string> ResolveMovieAddress(const std::u16string& address, co
   } else {
     UriPtr baseUri = Parse(EncodeForAddress(base));
     if (!baseUri || !IsWebAddress(baseUri.get())) return std::nullopt;
-    resolved = UriPtr(g_uri_parse_relative(baseUri.get(), reference.c_str(),
-                                           static_cast<GUriFlags>(G_URI_FLAGS_ENCODED), nullptr));
+    resolved = UriPtr(
+        g_uri_parse_relative(baseUri.get(), reference.c_str(), static_cast<GUriFlags>(G_URI_FLAGS_ENCODED), nullptr));
   }
   if (!resolved || !IsWebAddress(resolved.get())) return std::nullopt;
   char* text = g_uri_to_string(resolved.get());

@@ -190,12 +190,12 @@ std::string MovieLoadScript(std::uint64_t session, const MovieSettings& settings
     std::snprintf(color, sizeof color, "\"#%06X\"", static_cast<unsigned>(*settings.background & 0xFFFFFF));
     background = color;
   }
-  return "tessaryPlayer.load(" + std::to_string(session) + ",{url:" + JsString(address) +
-         ",base:" + JsString(address) + ",parameters:" + JsString(settings.flashVars) +
+  return "tessaryPlayer.load(" + std::to_string(session) + ",{url:" + JsString(address) + ",base:" + JsString(address) +
+         ",parameters:" + JsString(settings.flashVars) +
          ",allowScriptAccess:" + (settings.scriptAccess ? "true" : "false") +
-         ",allowFullscreen:" + (settings.allowFullScreen ? "true" : "false") + ",wmode:\"" +
-         WModeName(settings.wmode) + "\",backgroundColor:" + background + ",menu:" +
-         (settings.menu ? "true" : "false") + ",contextMenu:\"" + (settings.menu ? "on" : "off") + "\"})";
+         ",allowFullscreen:" + (settings.allowFullScreen ? "true" : "false") + ",wmode:\"" + WModeName(settings.wmode) +
+         "\",backgroundColor:" + background + ",menu:" + (settings.menu ? "true" : "false") + ",contextMenu:\"" +
+         (settings.menu ? "on" : "off") + "\"})";
 }
 
 struct MovieSession::PendingCall {

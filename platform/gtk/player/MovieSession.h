@@ -30,7 +30,7 @@ struct MovieSettings {
   bool menu = true;
   bool allowFullScreen = false;
   bool scriptAccess = false;
-  std::u16string wmode;                    // as written; unknown values play as "window"
+  std::u16string wmode;                     // as written; unknown values play as "window"
   std::optional<std::uint32_t> background;  // 0xRRGGBB; none: the movie's own colour
 };
 

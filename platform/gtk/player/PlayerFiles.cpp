@@ -39,8 +39,8 @@ std::optional<std::filesystem::path> PlayerFileForPath(const std::filesystem::pa
   std::string_view name = requestPath.substr(1);
   if (name.size() > 255 || name[0] == '.') return std::nullopt;
   for (char c : name) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                 c == '_' || c == '-';
+    bool plain =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
     if (!plain) return std::nullopt;
   }
   std::filesystem::path file = folder / std::string(name);

@@ -123,8 +123,7 @@ class Environment final : public ::testing::Environment {
   GSubprocess* demo_ = nullptr;
 };
 
-[[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new Environment);
+[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new Environment);
 
 }  // namespace
 
@@ -134,7 +133,8 @@ const std::string& BrowserEnvironment::DemoBase() { return demoBase; }
 bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
   const gint64 end = g_get_monotonic_time() + gint64{timeoutMs} * 1000;
   // A steady tick, so the loop looks at the clock even when nothing happens.
-  const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const guint tick = g_timeout_add(
+      10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   bool met = done();
   while (!met && g_get_monotonic_time() < end) {
     g_main_context_iteration(nullptr, TRUE);
@@ -285,8 +285,8 @@ void RunXdotool(const std::vector<std::string>& args) {
   }
   // Let the main loop run meanwhile: the events must reach GTK.
   bool done = false;
-  g_subprocess_wait_async(process, nullptr, [](GObject*, GAsyncResult*, gpointer d) { *static_cast<bool*>(d) = true; },
-                          &done);
+  g_subprocess_wait_async(
+      process, nullptr, [](GObject*, GAsyncResult*, gpointer d) { *static_cast<bool*>(d) = true; }, &done);
   RunUntil([&] { return done; }, 10000);
   g_object_unref(process);
 }
@@ -306,8 +306,6 @@ void ClickAt(GtkWidget* widget, int x, int y) {
   RunXdotool({"mousemove", std::to_string(originX + x), std::to_string(originY + y), "click", "1"});
 }
 
-void PressKey(GtkWidget*, guint keyval) {
-  RunXdotool({"key", gdk_keyval_name(keyval)});
-}
+void PressKey(GtkWidget*, guint keyval) { RunXdotool({"key", gdk_keyval_name(keyval)}); }
 
 }  // namespace browser_test

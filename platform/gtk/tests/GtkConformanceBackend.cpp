@@ -25,8 +25,9 @@ class GtkBackend final : public ConformanceBackend {
       GList* all = gtk_window_list_toplevels();
       for (GList* i = all; i; i = i->next) {
         GdkWindow* g = gtk_widget_get_window(GTK_WIDGET(i->data));
-        fprintf(stderr, "still waiting: a window visible=%d mapped=%d state=%x\n", gtk_widget_get_visible(GTK_WIDGET(i->data)),
-                gtk_widget_get_mapped(GTK_WIDGET(i->data)), g ? gdk_window_get_state(g) : 0);
+        fprintf(stderr, "still waiting: a window visible=%d mapped=%d state=%x\n",
+                gtk_widget_get_visible(GTK_WIDGET(i->data)), gtk_widget_get_mapped(GTK_WIDGET(i->data)),
+                g ? gdk_window_get_state(g) : 0);
       }
       g_list_free(all);
     }

@@ -55,8 +55,8 @@ TEST(PlayerRequestXml, EscapesTheFiveCharactersEverywhere) {
 }
 
 TEST(PlayerRequestXml, WritesEveryKindOfValue) {
-  std::vector<V> args{V::String(u"display"), V::Number(1.5),  V::Boolean(true), V::Boolean(false),
-                      V::Null(),             V::Undefined(),  V::String(u"")};
+  std::vector<V> args{V::String(u"display"), V::Number(1.5), V::Boolean(true), V::Boolean(false), V::Null(),
+                      V::Undefined(),        V::String(u"")};
   EXPECT_EQ(InvokeRequestXml(u"flashSetting", args),
             u"<invoke name=\"flashSetting\" returntype=\"xml\"><arguments><string>display</string>"
             u"<number>1.5</number><true/><false/><null/><undefined/><string></string></arguments></invoke>");
@@ -93,11 +93,16 @@ TEST(PlayerHostRequest, ReadsTheSettingsRequest) {
 }
 
 TEST(PlayerHostRequest, ReadsBackEveryRequestItWrites) {
-  std::vector<V> args{
-      V::String(u"a&b<c>\"d'e"), V::Number(-0.25), V::Number(1e21), V::Boolean(true), V::Boolean(false),
-      V::Null(), V::Undefined(), V::String(u""),
-      V::Array({V::Number(1), V::Array({V::String(u"x")}), V::Object()}),
-      V::Object({{u"k<&>", V::String(u"v\"'")}, {u"n", V::Array()}})};
+  std::vector<V> args{V::String(u"a&b<c>\"d'e"),
+                      V::Number(-0.25),
+                      V::Number(1e21),
+                      V::Boolean(true),
+                      V::Boolean(false),
+                      V::Null(),
+                      V::Undefined(),
+                      V::String(u""),
+                      V::Array({V::Number(1), V::Array({V::String(u"x")}), V::Object()}),
+                      V::Object({{u"k<&>", V::String(u"v\"'")}, {u"n", V::Array()}})};
   std::u16string request = InvokeRequestXml(u"echo", args);
   EXPECT_EQ(ReadBack(request), request);
 }
@@ -113,7 +118,8 @@ TEST(PlayerHostRequest, DecodesEntitiesAndKeepsSpaces) {
 
 TEST(PlayerHostRequest, NumbersReadLeniently) {
   auto number = [](const std::u16string& text) {
-    auto call = ParseInvokeRequest(u"<invoke name=\"f\"><arguments><number>" + text + u"</number></arguments></invoke>");
+    auto call =
+        ParseInvokeRequest(u"<invoke name=\"f\"><arguments><number>" + text + u"</number></arguments></invoke>");
     return call->arguments.at(0).number;
   };
   EXPECT_EQ(number(u"42"), 42);
@@ -163,8 +169,8 @@ TEST(PlayerHostRequest, DeepNestingIsCutNotFollowed) {
     open += u"<array><property id=\"0\">";
     close += u"</property></array>";
   }
-  auto call = ParseInvokeRequest(u"<invoke name=\"f\"><arguments>" + open + u"<true/>" + close +
-                                 u"</arguments></invoke>");
+  auto call =
+      ParseInvokeRequest(u"<invoke name=\"f\"><arguments>" + open + u"<true/>" + close + u"</arguments></invoke>");
   ASSERT_TRUE(call);
   int depth = 0;
   const V* value = &call->arguments.at(0);
@@ -208,8 +214,10 @@ TEST(PlayerMovieAddress, AbsoluteAddressesStandAsTheyAre) {
 
 TEST(PlayerMovieAddress, RelativeAddressesResolveAgainstThePage) {
   std::u16string page = u"http://127.0.0.1:8310/game/play/108/17?ismicroclient=yes";
-  EXPECT_EQ(ResolveMovieAddress(u"GameLoader_1.0.3.swf", page), "http://127.0.0.1:8310/game/play/108/GameLoader_1.0.3.swf");
-  EXPECT_EQ(ResolveMovieAddress(u"RES/GameLoader_.swf", page), "http://127.0.0.1:8310/game/play/108/RES/GameLoader_.swf");
+  EXPECT_EQ(ResolveMovieAddress(u"GameLoader_1.0.3.swf", page),
+            "http://127.0.0.1:8310/game/play/108/GameLoader_1.0.3.swf");
+  EXPECT_EQ(ResolveMovieAddress(u"RES/GameLoader_.swf", page),
+            "http://127.0.0.1:8310/game/play/108/RES/GameLoader_.swf");
   EXPECT_EQ(ResolveMovieAddress(u"/movies/a.swf", page), "http://127.0.0.1:8310/movies/a.swf");
   EXPECT_EQ(ResolveMovieAddress(u"../a.swf", page), "http://127.0.0.1:8310/game/play/a.swf");
   EXPECT_EQ(ResolveMovieAddress(u"//cdn.example/a.swf", page), "http://cdn.example/a.swf");

@@ -38,18 +38,21 @@ TEST(ResourceAddress, OtherExecutablesAndOtherSchemesNameNothing) {
 }
 
 TEST(ResourceAddress, OnlyAPlainNumberFrom1To65535IsAPage) {
-  for (const char* address : {"res://zarek.exe", "res://zarek.exe/", "res://zarek.exe/abc", "res://zarek.exe/0",
-                              "res://zarek.exe/65536", "res://zarek.exe/100000", "res://zarek.exe/208x",
-                              "res://zarek.exe/208/1", "res://zarek.exe/-208", "res://zarek.exe/+208",
-                              "res://zarek.exe/ 208", "res://zarek.exe/#208", "res://zarek.exe/23/208",
-                              "res://zarek.exe/99999999999999999999999"}) {
+  for (const char* address :
+       {"res://zarek.exe", "res://zarek.exe/", "res://zarek.exe/abc", "res://zarek.exe/0", "res://zarek.exe/65536",
+        "res://zarek.exe/100000", "res://zarek.exe/208x", "res://zarek.exe/208/1", "res://zarek.exe/-208",
+        "res://zarek.exe/+208", "res://zarek.exe/ 208", "res://zarek.exe/#208", "res://zarek.exe/23/208",
+        "res://zarek.exe/99999999999999999999999"}) {
     EXPECT_EQ(ParseResourceAddress(address, "zarek.exe"), std::nullopt) << address;
   }
 }
 
 TEST(ResourceAddress, TextWithNulOrHighBytesIsNoPage) {
   using namespace std::string_view_literals;
-  EXPECT_EQ(ParseResourceAddress("res://zarek.exe/2\0"sv "08", "zarek.exe"), std::nullopt);
+  EXPECT_EQ(ParseResourceAddress("res://zarek.exe/2\0"sv
+                                 "08",
+                                 "zarek.exe"),
+            std::nullopt);
   EXPECT_EQ(ParseResourceAddress("res://zarek\xC3\xA9.exe/208", "zarek.exe"), std::nullopt);
   EXPECT_EQ(ParseResourceAddress("res://zarek.exe\0/208"sv, "zarek.exe"), std::nullopt);
 }

@@ -156,9 +156,18 @@ TEST_F(RufflePlayerTest, TheMoviesCallsArriveAsTheFlashPlayersRequestStrings) {
 TEST_F(RufflePlayerTest, EveryNameTheMovieCallsReachesTheHostUnevaluated) {
   Load("tag=names");
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
-  const std::vector<std::string> names{
-      "reload", "setWindowMax", "no such.name(x)", "alert", "window.close", "document.title='taken'",
-      "a\"b'c<d>&e", "})();throw 1;(function(){", "", "中文", "toString", "Function"};
+  const std::vector<std::string> names{"reload",
+                                       "setWindowMax",
+                                       "no such.name(x)",
+                                       "alert",
+                                       "window.close",
+                                       "document.title='taken'",
+                                       "a\"b'c<d>&e",
+                                       "})();throw 1;(function(){",
+                                       "",
+                                       "中文",
+                                       "toString",
+                                       "Function"};
   for (const std::string& name : names) {
     std::string request = base::ToUtf8(gtk::InvokeRequestXml(
         u"callHost", {gtk::ExternalValue::String(base::FromUtf8(name)),
@@ -183,9 +192,8 @@ TEST_F(RufflePlayerTest, TheHostsCallReachesTheMovieAndReturnsItsAnswer) {
   // Values go to the movie and come back unchanged.
   for (const std::string& value :
        {std::string("<string>a&amp;b&lt;&gt;&quot;&apos; 中</string>"), std::string("<string></string>"),
-        std::string("<number>1.5</number>"), std::string("<number>-1e-7</number>"),
-        std::string("<number>NaN</number>"), std::string("<true/>"), std::string("<false/>"),
-        std::string("<null/>"), std::string("<undefined/>"),
+        std::string("<number>1.5</number>"), std::string("<number>-1e-7</number>"), std::string("<number>NaN</number>"),
+        std::string("<true/>"), std::string("<false/>"), std::string("<null/>"), std::string("<undefined/>"),
         std::string("<array><property id=\"0\"><string>x</string></property><property id=\"1\"><array>"
                     "</array></property></array>"),
         std::string("<object><property id=\"k&amp;\"><number>2</number></property></object>")}) {
@@ -258,9 +266,9 @@ TEST_F(RufflePlayerTest, OutOfSightTheMovieRunsUndrawnAndAnswersAndShowsAgainAtO
     const char* name;
     std::function<void()> away, back;
   };
-  for (const Way& way : {Way{"hidden in the tray", [&] { game.window()->Show(SW_HIDE); },
-                             [&] { game.window()->Show(SW_SHOW); }},
-                         Way{"minimised", [&] { iconify(true); }, [&] { iconify(false); }}}) {
+  for (const Way& way :
+       {Way{"hidden in the tray", [&] { game.window()->Show(SW_HIDE); }, [&] { game.window()->Show(SW_SHOW); }},
+        Way{"minimised", [&] { iconify(true); }, [&] { iconify(false); }}}) {
     SCOPED_TRACE(way.name);
     way.away();
     ASSERT_TRUE(RunUntil([&] { return EvaluateJson(View(), "document.hidden") == "true"; }, 5000));
@@ -401,10 +409,11 @@ TEST_F(RufflePlayerTest, AHandlerCallingBackDuringAnAnswerWaitsItsTurn) {
 TEST_F(RufflePlayerTest, TheMoviesPropertiesReachRuffle) {
   Load("tag=props&a=1%262&b=x+y");
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
-  std::string config = EvaluateJson(
-      View(), "(() => { const c = document.querySelector('ruffle-player:not(.warming)').ruffle().loadedConfig;"
-              " return [c.contextMenu, c.menu, c.allowFullscreen, c.allowScriptAccess, c.wmode, c.backgroundColor,"
-              " c.parameters, c.url === c.base]; })()");
+  std::string config =
+      EvaluateJson(View(),
+                   "(() => { const c = document.querySelector('ruffle-player:not(.warming)').ruffle().loadedConfig;"
+                   " return [c.contextMenu, c.menu, c.allowFullscreen, c.allowScriptAccess, c.wmode, c.backgroundColor,"
+                   " c.parameters, c.url === c.base]; })()");
   EXPECT_EQ(config, "[\"off\",false,true,true,\"direct\",\"#000000\",\"tag=props&a=1%262&b=x+y\",true]");
 }
 
@@ -440,8 +449,8 @@ TEST_F(RufflePlayerTest, AMovieThatCannotBePlayedShowsTheNoticeInstead) {
     const char* what;
     std::string address;
   };
-  for (const Case& c : {Case{"missing", MoviesBase() + "/Missing.swf"},
-                        Case{"no movie (a folder listing)", MoviesBase() + "/"}}) {
+  for (const Case& c :
+       {Case{"missing", MoviesBase() + "/Missing.swf"}, Case{"no movie (a folder listing)", MoviesBase() + "/"}}) {
     SCOPED_TRACE(c.what);
     Load("tag=failing", c.address);
     ASSERT_TRUE(RunUntil([&] { return EvaluateJson(View(), notice) == "true"; }, 15000));
@@ -532,8 +541,9 @@ TEST_F(RufflePlayerTest, RightClicksPassThePreTranslationAddressedToThePlayer) {
   EXPECT_EQ(game.rightClicks[0].window, game.window());
   EXPECT_EQ(PointFromParam(game.rightClicks[0].lParam), (Point{100, 60}));
   // No menu of Ruffle's or the web engine's came up.
-  EXPECT_EQ(EvaluateJson(View(), "getComputedStyle(document.querySelector('ruffle-player:not(.warming)')"
-                                 ".shadowRoot.getElementById('context-menu-overlay')).display"),
+  EXPECT_EQ(EvaluateJson(View(),
+                         "getComputedStyle(document.querySelector('ruffle-player:not(.warming)')"
+                         ".shadowRoot.getElementById('context-menu-overlay')).display"),
             "\"none\"");
 }
 

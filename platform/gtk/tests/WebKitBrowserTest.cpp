@@ -47,8 +47,9 @@ class BrowserTest : public ::testing::Test {
   // Makes the page count as used by a person, which WebKit requires before
   // a page may ask whether to leave.
   void TouchPage() {
-    EvaluateString(view(), "window.touched = false;"
-                           "addEventListener('mousedown', function () { window.touched = true; }, true)");
+    EvaluateString(view(),
+                   "window.touched = false;"
+                   "addEventListener('mousedown', function () { window.touched = true; }, true)");
     for (int attempt = 0; attempt < 3 && EvaluateString(view(), "String(window.touched)") != "true"; ++attempt) {
       ClickAt(browser->Widget(), 20 + attempt, 20);
       RunFor(200);

@@ -48,8 +48,7 @@ class Recorder final : public WindowHandler {
       case WM_INITDIALOG: return "WM_INITDIALOG";
       case WM_DESTROY: return "WM_DESTROY";
       case WM_MOVE: return "WM_MOVE " + std::to_string(p.x) + "," + std::to_string(p.y);
-      case WM_SIZE:
-        return "WM_SIZE " + std::to_string(wParam) + " " + std::to_string(p.x) + "x" + std::to_string(p.y);
+      case WM_SIZE: return "WM_SIZE " + std::to_string(wParam) + " " + std::to_string(p.x) + "x" + std::to_string(p.y);
       case WM_SHOWWINDOW: return "WM_SHOWWINDOW " + std::to_string(wParam);
       case WM_CLOSE: return "WM_CLOSE";
       case WM_TIMER: return "WM_TIMER " + std::to_string(wParam);
