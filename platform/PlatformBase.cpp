@@ -10,8 +10,8 @@ namespace platform {
 // left here signs off from the window list, which still stands.
 PlatformBase::~PlatformBase() { buried_.clear(); }
 
-bool PlatformBase::CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) {
-  WindowAttachment::Attach(handler, MakeWindow(spec, handler));
+bool PlatformBase::CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) {
+  WindowAttachment::Attach(handler, MakeWindow(kind, handler));
   if (handler.window()->Send(WM_CREATE, 0, 0) == -1) {
     if (Window* window = handler.window()) window->Destroy();
     return false;

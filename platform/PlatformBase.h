@@ -21,7 +21,7 @@ class PlatformBase : public Platform {
   // handlers can use it. A WM_CREATE result of -1 destroys the window
   // (WM_DESTROY reaches the handler) and fails the creation; otherwise
   // WM_INITDIALOG follows. The window starts hidden.
-  bool CreateDialogWindow(const WindowSpec& spec, WindowHandler& handler) final;
+  bool CreateDialogWindow(const WindowSpec& kind, WindowHandler& handler) final;
 
   // The live windows, in creation order.
   const std::vector<WindowBase*>& Windows() const { return windows_; }
@@ -34,7 +34,7 @@ class PlatformBase : public Platform {
   void Bury(std::unique_ptr<Window> window);
 
  protected:
-  virtual std::unique_ptr<WindowBase> MakeWindow(const WindowSpec& spec, WindowHandler& handler) = 0;
+  virtual std::unique_ptr<WindowBase> MakeWindow(const WindowSpec& kind, WindowHandler& handler) = 0;
   // Native hooks: arrange for DeliverPosted / ReleaseBuried to run soon.
   virtual void WakeForPosted() {}
   virtual void WakeForBuried() {}

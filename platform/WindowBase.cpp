@@ -17,15 +17,15 @@ PointerShape PointerShapeForHit(LRESULT hit) {
   }
 }
 
-WindowBase::WindowBase(PlatformBase& platform, WindowHandler& handler, const WindowSpec& spec)
+WindowBase::WindowBase(PlatformBase& platform, WindowHandler& handler, const WindowSpec& kind)
     : platform_(platform),
       handler_(handler),
-      owner_(spec.owner),
-      layout_(LayOutDialog(spec.templateNumber, spec.owner)),
+      owner_(kind.owner),
+      layout_(LayOutDialog(kind.templateNumber, kind.owner)),
       rect_(layout_.window),
       restoreRect_(layout_.window),
-      style_(spec.style),
-      exStyle_(spec.exStyle) {
+      style_(kind.style),
+      exStyle_(kind.exStyle) {
   for (const DialogLayout::Control& c : layout_.controls) childRects_[c.id] = c.rect;
   platform_.Register(this);
 }

@@ -30,7 +30,7 @@ inline constexpr Rect kMinimizedRect{-32000, -32000, -32000 + 160, -32000 + 28};
 
 class WindowBase : public Window {
  public:
-  WindowBase(PlatformBase& platform, WindowHandler& handler, const WindowSpec& spec);
+  WindowBase(PlatformBase& platform, WindowHandler& handler, const WindowSpec& kind);
   ~WindowBase() override;
 
   WindowHandler& Handler() const final { return handler_; }

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "xml/AttributeScanner.h"
+#include "xml/NameMatch.h"
 #include "xml/NodeScanner.h"
 #include "xml/TextEncoding.h"
 
@@ -52,26 +53,6 @@ class TagReader {
   std::vector<AttributeToken> attributes_;
 };
 
-bool separatesTokens(char16_t c) {
-  switch (c) {
-    case u'\t':
-    case u'\n':
-    case u'\r':
-    case u' ':
-    case u'!':
-    case u'"':
-    case u'\'':
-    case u'/':
-    case u';':
-    case u'<':
-    case u'=':
-    case u'>':
-    case u'?':
-    case u'\\': return true;
-    default: return false;
-  }
-}
-
 bool isSpace(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u' '; }
 
 // "text/html; charset=gb2312": the word after "charset" and "=". Every
@@ -82,18 +63,18 @@ std::u16string charsetOf(std::u16string_view content) {
   while (i < content.size()) {
     if (isSpace(content[i])) {
       ++i;
-    } else if (separatesTokens(content[i])) {
+    } else if (name_match::endsName(content[i])) {
       tokens.push_back(content.substr(i, 1));
       ++i;
     } else {
       std::size_t end = i;
-      while (end < content.size() && !separatesTokens(content[end])) ++end;
+      while (end < content.size() && !name_match::endsName(content[end])) ++end;
       tokens.push_back(content.substr(i, end - i));
       i = end;
     }
   }
   for (std::size_t k = 0; k + 2 < tokens.size(); ++k)
-    if (sameName(tokens[k], u"charset") && tokens[k + 1] == u"=" && !separatesTokens(tokens[k + 2].front()))
+    if (sameName(tokens[k], u"charset") && tokens[k + 1] == u"=" && !name_match::endsName(tokens[k + 2].front()))
       return std::u16string(tokens[k + 2]);
   return {};
 }

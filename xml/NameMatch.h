@@ -8,6 +8,28 @@ namespace xml {
 
 namespace name_match {
 
+// Characters that end a name in a tag or a declaration: white space,
+// quotes and the markup's punctuation.
+inline bool endsName(char16_t c) {
+  switch (c) {
+    case u'\t':
+    case u'\n':
+    case u'\r':
+    case u' ':
+    case u'!':
+    case u'"':
+    case u'\'':
+    case u'/':
+    case u';':
+    case u'<':
+    case u'=':
+    case u'>':
+    case u'?':
+    case u'\\': return true;
+    default: return false;
+  }
+}
+
 inline char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 // True when `given` agrees with the name over the name's whole length and then ends

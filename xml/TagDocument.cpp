@@ -25,27 +25,6 @@ using namespace element_flags;
 
 namespace {
 
-// Characters that end an element name (and the names of other nodes).
-bool endsName(char16_t c) {
-  switch (c) {
-    case u'\t':
-    case u'\n':
-    case u'\r':
-    case u' ':
-    case u'!':
-    case u'"':
-    case u'\'':
-    case u'/':
-    case u';':
-    case u'<':
-    case u'=':
-    case u'>':
-    case u'?':
-    case u'\\': return true;
-    default: return false;
-  }
-}
-
 // A large text is written once from front to back: asking for huge pages spares a page
 // fault (and its kernel entry) every 4 KiB. Only whole 2 MiB pages inside the block.
 void adviseHugePages(void* block, size_t bytes) {
@@ -263,9 +242,9 @@ std::u16string_view TagDocument::elementName(int32_t index) const {
   const size_t size = text_.size();
   const size_t from = static_cast<size_t>(at) + 1;
   if (at < 0 || from >= size) return {};
-  if (endsName(text_[from])) return std::u16string_view(text_).substr(from, 1);
+  if (name_match::endsName(text_[from])) return std::u16string_view(text_).substr(from, 1);
   size_t to = from;
-  while (to < size && !endsName(text_[to])) ++to;
+  while (to < size && !name_match::endsName(text_[to])) ++to;
   return std::u16string_view(text_).substr(from, to - from);
 }
 
@@ -293,7 +272,7 @@ std::u16string TagDocument::nameOfNode() const {
   // The run of name characters at `from` (inside the node).
   const auto nameAt = [&](int32_t from) {
     int32_t to = from;
-    while (to < end && !endsName(text_[to])) ++to;
+    while (to < end && !name_match::endsName(text_[to])) ++to;
     return std::u16string(text_, static_cast<size_t>(from), static_cast<size_t>(to - from));
   };
   switch (nodeKind_) {
@@ -306,7 +285,7 @@ std::u16string TagDocument::nameOfNode() const {
     case node_kind::kDocumentType: {
       // The name that follows the keyword after "<!".
       int32_t at = std::min(nodeOffset_ + 2, end);
-      while (at < end && !endsName(text_[at])) ++at;
+      while (at < end && !name_match::endsName(text_[at])) ++at;
       while (at < end && char_search::isSpace(text_[at])) ++at;
       return nameAt(at);
     }

@@ -32,13 +32,13 @@ struct TimerData {
 
 }  // namespace
 
-GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& spec)
-    : WindowBase(platform, handler, spec), platform_(platform) {
+GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& kind)
+    : WindowBase(platform, handler, kind), platform_(platform) {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(window_);
   gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
   gtk_widget_set_app_paintable(window_, TRUE);
-  if (spec.perPixelAlpha) {
+  if (kind.perPixelAlpha) {
     if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_)))
       gtk_widget_set_visual(window_, rgba);
   }

@@ -25,7 +25,7 @@ class TrayIcon;
 
 class GtkDialogWindow final : public WindowBase {
  public:
-  GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& spec);
+  GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, const WindowSpec& kind);
   ~GtkDialogWindow() override;
 
   void SetIcon(WPARAM slot, int iconResource) override;

@@ -44,8 +44,8 @@ GtkPlatform::~GtkPlatform() {
   if (icon_) g_object_unref(icon_);
 }
 
-std::unique_ptr<WindowBase> GtkPlatform::MakeWindow(const WindowSpec& spec, WindowHandler& handler) {
-  return std::make_unique<GtkDialogWindow>(*this, handler, spec);
+std::unique_ptr<WindowBase> GtkPlatform::MakeWindow(const WindowSpec& kind, WindowHandler& handler) {
+  return std::make_unique<GtkDialogWindow>(*this, handler, kind);
 }
 
 int GtkPlatform::RunModal(Window& window) {

@@ -49,7 +49,7 @@ class GtkPlatform final : public PlatformBase {
   TrayArea& Tray() { return *tray_; }
 
  private:
-  std::unique_ptr<WindowBase> MakeWindow(const WindowSpec& spec, WindowHandler& handler) override;
+  std::unique_ptr<WindowBase> MakeWindow(const WindowSpec& kind, WindowHandler& handler) override;
   void WakeForPosted() override;
   void WakeForBuried() override;
 

@@ -8,8 +8,8 @@
 
 namespace platform::sim {
 
-SimWindow::SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& spec)
-    : WindowBase(platform, handler, spec), templateNumber(spec.templateNumber), platform_(platform) {}
+SimWindow::SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& kind)
+    : WindowBase(platform, handler, kind), templateNumber(kind.templateNumber), platform_(platform) {}
 
 SimWindow::~SimWindow() = default;
 
@@ -47,8 +47,8 @@ Point SimWindow::MoveCommandStart() const { return platform_.cursorPos; }
 SimPlatform::SimPlatform() = default;
 SimPlatform::~SimPlatform() { ReleaseBuried(); }
 
-std::unique_ptr<WindowBase> SimPlatform::MakeWindow(const WindowSpec& spec, WindowHandler& handler) {
-  return std::make_unique<SimWindow>(*this, handler, spec);
+std::unique_ptr<WindowBase> SimPlatform::MakeWindow(const WindowSpec& kind, WindowHandler& handler) {
+  return std::make_unique<SimWindow>(*this, handler, kind);
 }
 
 int SimPlatform::RunModal(Window& window) {

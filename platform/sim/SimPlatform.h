@@ -21,7 +21,7 @@ class SimPlatform;
 
 class SimWindow final : public WindowBase {
  public:
-  SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& spec);
+  SimWindow(SimPlatform& platform, WindowHandler& handler, const WindowSpec& kind);
   ~SimWindow() override;
 
   void SetIcon(WPARAM slot, int iconResource) override { icons[slot] = iconResource; }
@@ -139,7 +139,7 @@ class SimPlatform final : public PlatformBase {
   std::optional<int> modalResult;
 
  private:
-  std::unique_ptr<WindowBase> MakeWindow(const WindowSpec& spec, WindowHandler& handler) override;
+  std::unique_ptr<WindowBase> MakeWindow(const WindowSpec& kind, WindowHandler& handler) override;
 };
 
 }  // namespace platform::sim

@@ -67,10 +67,10 @@ class WindowConformance : public testing::Test {
   }
   Platform& platform() { return backend->platform(); }
   Window& Create(Recorder& recorder, int templateNumber, Window* owner = nullptr) {
-    WindowSpec spec;
-    spec.templateNumber = templateNumber;
-    spec.owner = owner;
-    EXPECT_TRUE(platform().CreateDialogWindow(spec, recorder));
+    WindowSpec kind;
+    kind.templateNumber = templateNumber;
+    kind.owner = owner;
+    EXPECT_TRUE(platform().CreateDialogWindow(kind, recorder));
     return *recorder.window();
   }
   // Shows the window where the work area lets the window manager keep it.
@@ -112,9 +112,9 @@ TEST_F(WindowConformance, CreationFollowsTheTemplateAndStartsHidden) {
 
 TEST_F(WindowConformance, FailedCreationDestroysTheWindow) {
   main.reactions[WM_CREATE] = [](WPARAM, LPARAM) { return std::optional<LRESULT>(-1); };
-  WindowSpec spec;
-  spec.templateNumber = res::kGameDialog;
-  EXPECT_FALSE(platform().CreateDialogWindow(spec, main));
+  WindowSpec kind;
+  kind.templateNumber = res::kGameDialog;
+  EXPECT_FALSE(platform().CreateDialogWindow(kind, main));
   EXPECT_EQ(main.log, (std::vector<std::string>{"WM_CREATE", "WM_DESTROY"}));
   EXPECT_EQ(main.window(), nullptr);
 
@@ -124,7 +124,7 @@ TEST_F(WindowConformance, FailedCreationDestroysTheWindow) {
     main.window()->Destroy();
     return std::optional<LRESULT>(0);
   };
-  EXPECT_FALSE(platform().CreateDialogWindow(spec, main));
+  EXPECT_FALSE(platform().CreateDialogWindow(kind, main));
   EXPECT_EQ(main.log, (std::vector<std::string>{"WM_CREATE", "WM_DESTROY"}));
   backend->Settle();
 }
