@@ -2,7 +2,7 @@
 # missing ones. Sourced by run.sh, test.sh and .ci/run.
 
 TESSARY_BUILD_PACKAGES=(
-  cmake ninja-build g++ pkg-config git ca-certificates
+  cmake ninja-build g++ pkg-config git ca-certificates patchelf
   libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libxml2-dev libsodium-dev
   haxe python3 curl

@@ -1,9 +1,9 @@
 #include "update/DownloadToFile.h"
 
+#include "update/CurlLibrary.h"
+
 #include "base/SafeFile.h"
 #include "base/Text.h"
-
-#include <curl/curl.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace update {
@@ -21,14 +20,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct CurlDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+  void operator()(CURL* curl) const { Curl()->easyCleanup(curl); }
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
-
-void InitialiseCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 // One attempt's state, shared with libcurl's callbacks.
 class Transfer {
@@ -77,7 +71,7 @@ class Transfer {
 
   long Status() const {
     long status = 0;
-    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
+    Curl()->easyGetinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
     return status;
   }
 
@@ -96,7 +90,7 @@ class Transfer {
   // A body that announced its length must have brought all of it.
   bool HasAnnouncedLength() const {
     curl_off_t announced = -1;
-    if (curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) != CURLE_OK) return true;
+    if (Curl()->easyGetinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) != CURLE_OK) return true;
     return announced < 0 || static_cast<uint64_t>(announced) == received_;
   }
 
@@ -212,24 +206,25 @@ bool IsConnectFailure(CURLcode code) {
 }
 
 void Configure(CURL* curl, const std::string& url, const DownloadOptions& options, Transfer& transfer) {
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  const auto setopt = Curl()->easySetopt;
+  setopt(curl, CURLOPT_URL, url.c_str());
   // Plain http as addressed; redirects may move to https.
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, options.userAgent.c_str());
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout.count()));
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(options.chunkSize));
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+  setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  setopt(curl, CURLOPT_MAXREDIRS, 10L);
+  setopt(curl, CURLOPT_HTTPGET, 1L);
+  setopt(curl, CURLOPT_USERAGENT, options.userAgent.c_str());
+  setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout.count()));
+  setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(options.chunkSize));
+  setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+  setopt(curl, CURLOPT_HEADERDATA, &transfer);
+  setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+  setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+  setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+  setopt(curl, CURLOPT_NOPROGRESS, 0L);
   // The proxy comes from http_proxy / no_proxy, which libcurl reads itself.
 }
 
@@ -240,18 +235,18 @@ namespace {
 DownloadResult Run(const std::u16string& address, const std::filesystem::path& target, std::string* memory,
                    size_t memoryLimit, UpdateEnvironment& environment, const DownloadOptions& options,
                    std::string* detail) {
-  InitialiseCurlOnce();
+  if (!Curl()) return DownloadResult::ConnectFailed;
   const std::string url = base::ToUtf8(address);
   if (!IsHttpAddress(url)) return DownloadResult::ConnectFailed;
 
   for (int attempt = 0;; ++attempt) {
-    CurlHandle curl(curl_easy_init());
+    CurlHandle curl(Curl()->easyInit());
     if (!curl) return DownloadResult::ConnectFailed;
     if (memory) memory->clear();
     Transfer transfer(curl.get(), target, options, memory, memoryLimit);
     Configure(curl.get(), url, options, transfer);
 
-    const CURLcode code = curl_easy_perform(curl.get());
+    const CURLcode code = Curl()->easyPerform(curl.get());
     if (IsConnectFailure(code) && !transfer.ReceivedAnything()) {
       if (attempt < options.connectRetries) continue;
       return DownloadResult::ConnectFailed;

@@ -7,6 +7,7 @@
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/RufflePlayer.h"
 #include "platform/gtk/TrayIcon.h"
+#include "platform/gtk/WebEngineLibrary.h"
 #include "platform/gtk/WebKitBrowser.h"
 
 namespace platform::gtk {
@@ -57,6 +58,7 @@ GtkDialogWindow::GtkDialogWindow(GtkPlatform& platform, WindowHandler& handler, 
 
 GtkDialogWindow::~GtkDialogWindow() {
   for (auto& [id, source] : timerSources_) g_source_remove(source);
+  if (ownerWaitSource_) g_source_remove(ownerWaitSource_);
   trayIcons_.clear();
   g_signal_handlers_disconnect_by_data(gtk_widget_get_screen(window_), this);
   g_signal_handlers_disconnect_by_data(window_, this);
@@ -209,11 +211,15 @@ void GtkDialogWindow::PlaceChild(GtkWidget* child, const Rect& rect) {
   UpdateShape();
 }
 
+// Without the web engine a control cannot be made, as a control whose
+// component is not installed cannot on Windows.
 std::unique_ptr<BrowserControl> GtkDialogWindow::CreateBrowser(int controlId, const Rect& rect) {
+  if (!LoadWebEngine()) return nullptr;
   return std::make_unique<WebKitBrowser>(*this, controlId, rect);
 }
 
 std::unique_ptr<PlayerControl> GtkDialogWindow::CreatePlayer(int controlId, const Rect& rect) {
+  if (!LoadWebEngine()) return nullptr;
   return std::make_unique<RufflePlayer>(*this, controlId, rect);
 }
 

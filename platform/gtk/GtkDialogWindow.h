@@ -88,6 +88,11 @@ class GtkDialogWindow final : public WindowBase {
   void SendMouseMove(Point screen);
   void SendDoubleClick(Point screen);
   void IconifyOwnedWindows(bool iconify);
+  void QueuePaint();
+  bool OwnerAwaitsFirstFrame() const;
+  void HoldPaintForOwner();
+  void ReleaseHeldPaint();
+  void ReleaseOwnedPaints();
 
   // GtkWindowShape.cpp
   void Paint(cairo_t* cr);
@@ -122,6 +127,9 @@ class GtkDialogWindow final : public WindowBase {
   std::optional<ColorRef> colorKey_;
   bool needsPaint_ = true;
   bool paintQueued_ = false;
+  bool drawn_ = false;              // on the screen at least once
+  bool paintAwaitsOwner_ = false;   // its WM_PAINT waits for the owner's first frame
+  guint ownerWaitSource_ = 0;       // the most it waits
   bool buttonDown_ = false;
   Point pressPoint_;              // screen coordinates of the last left-button press
   std::optional<Point> pointer_;  // where the handler last saw the pointer

@@ -13,6 +13,7 @@
 #include "res/Resources.h"
 
 #include "platform/gtk/WebContext.h"
+#include "platform/gtk/WebEngineLibrary.h"
 #include "platform/gtk/player/MovieSession.h"
 
 namespace platform::gtk {
@@ -31,7 +32,17 @@ GtkPlatform::GtkPlatform() : tray_(std::make_unique<TrayArea>()) {
   // from the program's name when it opens the display; it is set here again,
   // explicitly, for the windows.)
   gdk_set_program_class(TESSARY_WM_CLASS);
-  AddFontAliases();
+  // Reading fontconfig's files takes as long as a tenth of the skin's start.
+  // No window draws text before the main loop's first idle moment (the
+  // skin and the login dialog draw none), which comes while the desktop maps
+  // the first windows.
+  fontsSource_ = g_idle_add(
+      +[](gpointer data) -> gboolean {
+        static_cast<GtkPlatform*>(data)->fontsSource_ = 0;
+        AddFontAliases();
+        return G_SOURCE_REMOVE;
+      },
+      this);
 }
 
 GtkPlatform::~GtkPlatform() {
@@ -39,6 +50,7 @@ GtkPlatform::~GtkPlatform() {
   ShutdownMoviePlayer();
   if (postedSource_) g_source_remove(postedSource_);
   if (burySource_) g_source_remove(burySource_);
+  if (fontsSource_) g_source_remove(fontsSource_);
   // The windows' tray icons go before the tray area does.
   ReleaseBuried();
   if (icon_) g_object_unref(icon_);
@@ -133,6 +145,7 @@ void GtkPlatform::DebugOutput(const std::u16string& text) {
 }
 
 void GtkPlatform::ClearBrowserCache() {
+  if (!LoadWebEngine()) return;
   ClearWebCaches();
   // Movies sit in the player's own cache; clearing the cache clears them too.
   ClearMoviePlayerCaches();

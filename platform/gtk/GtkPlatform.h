@@ -56,6 +56,7 @@ class GtkPlatform final : public PlatformBase {
   guint postedSource_ = 0;
   PlayerWarmUp warmUp_;
   guint burySource_ = 0;
+  guint fontsSource_ = 0;
   GMainLoop* modalLoop_ = nullptr;
   int modalResult_ = 0;
   GdkPixbuf* icon_ = nullptr;

@@ -63,14 +63,64 @@ void GtkDialogWindow::ConnectEvents() {
 gboolean GtkDialogWindow::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
   GtkDialogWindow* self = Self(data);
   self->Paint(cr);
+  self->drawn_ = true;
   // Painting runs as a message of its own once GTK has finished drawing,
   // so a handler may block (the first paint of the login dialog does).
-  if (self->needsPaint_ && !self->paintQueued_) {
+  if (self->needsPaint_ && !self->paintQueued_ && !self->paintAwaitsOwner_) {
     self->needsPaint_ = false;
-    self->paintQueued_ = true;
-    self->Post(WM_PAINT, 0, 0);
+    if (self->OwnerAwaitsFirstFrame()) {
+      self->HoldPaintForOwner();
+    } else {
+      self->QueuePaint();
+    }
   }
+  self->ReleaseOwnedPaints();
   return FALSE;  // children draw on top
+}
+
+void GtkDialogWindow::QueuePaint() {
+  paintQueued_ = true;
+  Post(WM_PAINT, 0, 0);
+}
+
+// An owned window's paint handler may block, and the owner's first frame
+// would wait behind it: the login dialog starts the web engine and the
+// update check from its first paint, and the skin around it showed only
+// after both. The window manager maps the owner a moment after its owned
+// windows, which are drawn first.
+bool GtkDialogWindow::OwnerAwaitsFirstFrame() const {
+  const auto* owner = static_cast<const GtkDialogWindow*>(Owner());
+  return owner && owner->IsVisible() && !owner->IsMinimized() && !owner->drawn_;
+}
+
+void GtkDialogWindow::HoldPaintForOwner() {
+  paintAwaitsOwner_ = true;
+  // An owner the desktop never draws (started minimised by a rule of the
+  // user's) holds the paint back only this long.
+  constexpr guint kMostMs = 500;
+  ownerWaitSource_ = g_timeout_add(
+      kMostMs,
+      +[](gpointer data) -> gboolean {
+        auto* self = static_cast<GtkDialogWindow*>(data);
+        self->ownerWaitSource_ = 0;
+        self->ReleaseHeldPaint();
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+void GtkDialogWindow::ReleaseHeldPaint() {
+  if (!paintAwaitsOwner_) return;
+  paintAwaitsOwner_ = false;
+  if (ownerWaitSource_) g_source_remove(ownerWaitSource_);
+  ownerWaitSource_ = 0;
+  if (!IsDestroyed()) QueuePaint();
+}
+
+void GtkDialogWindow::ReleaseOwnedPaints() {
+  for (WindowBase* w : platform_.Windows()) {
+    if (w->Owner() == this) static_cast<GtkDialogWindow*>(w)->ReleaseHeldPaint();
+  }
 }
 
 gboolean GtkDialogWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer data) {

@@ -1,5 +1,6 @@
 #include "platform/gtk/PlayerWarmUp.h"
 
+#include "platform/gtk/WebEngineLibrary.h"
 #include "platform/gtk/player/MovieSession.h"
 
 namespace platform::gtk {
@@ -13,7 +14,7 @@ void PlayerWarmUp::Schedule() {
       kDelayMs,
       +[](gpointer self) -> gboolean {
         static_cast<PlayerWarmUp*>(self)->source_ = 0;
-        PrewarmMoviePlayer();
+        if (LoadWebEngine()) PrewarmMoviePlayer();
         return G_SOURCE_REMOVE;
       },
       this);

@@ -53,6 +53,10 @@ def make_package(cpack, build, scratch):
     debs = glob.glob(os.path.join(scratch, PACKAGE + "_*.deb"))
     h.check(len(debs) == 1, "cpack made %s" % debs)
     h.log("package", os.path.basename(debs[0]), "%.1f MB" % (os.path.getsize(debs[0]) / 1e6))
+    # The program loads these itself, so dpkg-shlibdeps cannot see them.
+    depends = run(["dpkg-deb", "-f", debs[0], "Depends"])
+    for library in ("libwebkit2gtk-4.1-0", "libcurl4"):
+        h.check(library in depends, "the package does not depend on %s: %s" % (library, depends))
     return debs[0]
 
 
