@@ -170,10 +170,18 @@ void ScreenOrigin(GtkWidget* widget, int& x, int& y) {
   }
 }
 
+// Beside the end-to-end tests' screenshots, never in the current folder
+// (which may be the source tree).
 void KeepScreenShot(const std::string& name) {
+  const char* folder = g_getenv("E2E_OUT");
+  gchar* fallback = g_build_filename(g_get_tmp_dir(), "e2e-shots", nullptr);
+  g_mkdir_with_parents(folder ? folder : fallback, 0755);
+  gchar* path = g_build_filename(folder ? folder : fallback, (name + ".png").c_str(), nullptr);
   GdkPixbuf* shot = ScreenShot();
-  gdk_pixbuf_save(shot, (name + ".png").c_str(), "png", nullptr, nullptr);
+  gdk_pixbuf_save(shot, path, "png", nullptr, nullptr);
   g_object_unref(shot);
+  g_free(path);
+  g_free(fallback);
 }
 
 void ClickAt(GtkWidget* widget, int x, int y, int button) {
