@@ -76,8 +76,7 @@ LRESULT bgDialog::OnCreate() {
     const int buttonWidth = button.images[0] ? button.images[0]->Width() : 0;
     const int buttonHeight = button.images[0] ? button.images[0]->Height() : 0;
     button.rect = {row.left, row.top, row.left + buttonWidth, row.top + buttonHeight};
-    button.images[1] = platform_.LoadPngResource(row.hover);
-    button.images[2] = platform_.LoadPngResource(row.pressed);
+    button.read[0] = true;
   }
 
   // The window has no frame, so its adjusted size is the skin's size.
@@ -110,9 +109,23 @@ bool bgDialog::ComposeSkin() {
   if (!composition_ || composition_->Width() != skinRect_.Width() || composition_->Height() != skinRect_.Height())
     composition_ = Surface::Create(skinRect_.Width(), skinRect_.Height());
   if (!composition_) return false;
+  ReadShownImages();
   DrawSkin(*composition_, skin_.get(), buttons_);
   if (!(w->ExStyle() & WS_EX_LAYERED)) w->SetExStyle(w->ExStyle() | WS_EX_LAYERED);
   return w->UpdateLayered(*composition_, constantAlpha_);
+}
+
+// The hover and pressed images are read when first shown: reading all
+// twenty-one before the first frame kept the skin off the screen longer.
+void bgDialog::ReadShownImages() {
+  for (int i = 0; i < kSkinButtonCount; ++i) {
+    SkinButton& button = buttons_[i];
+    const int state = static_cast<int>(button.state);
+    if (button.read[state]) continue;
+    const SkinButtonSpec& row = kSkinButtonTable[i];
+    button.images[state] = platform_.LoadPngResource(state == 1 ? row.hover : row.pressed);
+    button.read[state] = true;
+  }
 }
 
 void bgDialog::OnMove(LPARAM lParam) {

@@ -41,6 +41,7 @@ class bgDialog final : public platform::WindowHandler {
   void OnMouseMove(platform::Point point);
   void OnLButtonDown(platform::Point point);
   void OnLButtonUp(platform::Point point);
+  void ReadShownImages();
   platform::LRESULT Default(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam);
 
   platform::Platform& platform_;
