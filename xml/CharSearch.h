@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -28,9 +29,18 @@ inline bool endsTagName(char16_t c) { return inClass(c, kTagNameEndBits); }
 // First position in [p, end) holding `a`, or end.
 constexpr long kUnitByUnit = 16;
 
+// Units of a run of `units` searched four at a time before the vector loop: up to
+// kUnitByUnit, a multiple of four.
+inline long prefixUnits(long units) { return units > kUnitByUnit ? kUnitByUnit : units & ~3L; }
+
 inline const char16_t* find(const char16_t* p, const char16_t* end, char16_t a) {
-  for (const char16_t* stop = end - p > kUnitByUnit ? p + kUnitByUnit : end; p < stop; ++p)
-    if (*p == a) return p;
+  // Four units per bound check over the first units.
+  for (const char16_t* stop = p + prefixUnits(end - p); p < stop; p += 4) {
+    if (p[0] == a) return p;
+    if (p[1] == a) return p + 1;
+    if (p[2] == a) return p + 2;
+    if (p[3] == a) return p + 3;
+  }
 #if defined(__SSE2__)
   const __m128i wanted = _mm_set1_epi16(static_cast<short>(a));
   while (end - p >= 8) {
@@ -46,8 +56,12 @@ inline const char16_t* find(const char16_t* p, const char16_t* end, char16_t a) 
 
 // First position in [p, end) holding `a` or `b`, or end.
 inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16_t a, char16_t b) {
-  for (const char16_t* stop = end - p > kUnitByUnit ? p + kUnitByUnit : end; p < stop; ++p)
-    if (*p == a || *p == b) return p;
+  for (const char16_t* stop = p + prefixUnits(end - p); p < stop; p += 4) {
+    if (p[0] == a || p[0] == b) return p;
+    if (p[1] == a || p[1] == b) return p + 1;
+    if (p[2] == a || p[2] == b) return p + 2;
+    if (p[3] == a || p[3] == b) return p + 3;
+  }
 #if defined(__SSE2__)
   const __m128i first = _mm_set1_epi16(static_cast<short>(a));
   const __m128i second = _mm_set1_epi16(static_cast<short>(b));
@@ -61,6 +75,21 @@ inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16
 #endif
   while (p < end && *p != a && *p != b) ++p;
   return p;
+}
+
+// True when the `count` units at a and b are the same, four units per comparison.
+inline bool sameUnits(const char16_t* a, const char16_t* b, int32_t count) {
+  int32_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    uint64_t x;
+    uint64_t y;
+    std::memcpy(&x, a + i, sizeof x);
+    std::memcpy(&y, b + i, sizeof y);
+    if (x != y) return false;
+  }
+  for (; i < count; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 }  // namespace char_search

@@ -69,6 +69,8 @@ int32_t Parser::run(NodeScanner& scanner) {
   scanner.setRecordFaults(logging());
   for (;;) {
     // Text nodes are not indexed and cannot be faulty: skipped in the same call.
+    const OpenTagStack::Entry& top = stack_.top();
+    scanner.expectEndTag(stack_.depth() > 0 ? stack_.nameOf(top) : nullptr, top.nameLength);
     const NodeReport node = scanner.nextMarkup();
     switch (node.kind) {
       case node_kind::kStartTag: startTag(node, scanner); break;
@@ -127,7 +129,9 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
 void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
   const char16_t* name = scanner.text() + scanner.nameFirst();
   const int32_t nameLength = scanner.nameLength();
-  const int32_t matched = matchingDepth(std::u16string_view(name, static_cast<size_t>(nameLength)));
+  const int32_t matched = (node.flags & kExpectedEndTag) != 0
+                              ? stack_.depth()
+                              : matchingDepth(std::u16string_view(name, static_cast<size_t>(nameLength)));
   if (matched == 0) {
     table_.at(0).flags |= kNotWellFormed;
     table_.at(current_).flags |= kHasError;

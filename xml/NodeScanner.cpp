@@ -150,6 +150,17 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
 }
 
 [[gnu::always_inline]] inline NodeReport NodeScanner::scanEndTag(int32_t s) {
+  if (expectedName_ != nullptr) {
+    // The usual end tag closes the innermost element and is written without spaces:
+    // its name cannot hold a character that ends a name, so it ends at that '>'.
+    const int32_t close = s + 2 + expectedLength_;
+    if (close < length_ && text_[close] == u'>' &&
+        char_search::sameUnits(text_ + s + 2, expectedName_, expectedLength_)) {
+      nameFirst_ = s + 2;
+      nameLast_ = close - 1;
+      return node(node_kind::kEndTag, s, close + 1, kExpectedEndTag);
+    }
+  }
   const char16_t* end = text_ + length_;
   const char16_t* q = text_ + s + 2;
   while (q < end && !char_search::endsTagName(*q)) ++q;
