@@ -19,12 +19,32 @@ namespace char_search {
 // comparisons in the scanner's shortest loops.
 constexpr uint64_t kSpaceBits = (1ull << '\t') | (1ull << '\n') | (1ull << '\r') | (1ull << ' ');
 constexpr uint64_t kTagNameEndBits = kSpaceBits | (1ull << '/') | (1ull << '>');
+constexpr uint64_t kTagNameStopBits = kTagNameEndBits | (1ull << '=');
 
 inline bool inClass(char16_t c, uint64_t bits) { return c < 64 && ((bits >> c) & 1) != 0; }
 
 inline bool isSpace(char16_t c) { return inClass(c, kSpaceBits); }
 // Whitespace, '/' or '>': the end of a start or end tag's name.
 inline bool endsTagName(char16_t c) { return inClass(c, kTagNameEndBits); }
+// endsTagName or '='.
+inline bool stopsTagName(char16_t c) { return inClass(c, kTagNameStopBits); }
+
+// Skips units that are all at or above 64 four at a time: no character below 64 can
+// stop a name there, and names are mostly letters. Stops before the first group of
+// four that holds a unit below 64 (or fewer than four units before end).
+inline const char16_t* skipHighUnits(const char16_t* p, const char16_t* end) {
+  constexpr uint64_t kAbove63 = 0xFFC0FFC0FFC0FFC0ull;  // the bits of a unit at or above 64
+  constexpr uint64_t kOnes = 0x0001000100010001ull;
+  constexpr uint64_t kTops = 0x8000800080008000ull;
+  while (end - p >= 4) {
+    uint64_t units;
+    std::memcpy(&units, p, sizeof units);
+    const uint64_t high = units & kAbove63;
+    if (((high - kOnes) & ~high & kTops) != 0) break;  // some unit is below 64
+    p += 4;
+  }
+  return p;
+}
 
 // First position in [p, end) holding `a`, or end.
 constexpr long kUnitByUnit = 16;
@@ -34,13 +54,25 @@ constexpr long kUnitByUnit = 16;
 inline long prefixUnits(long units) { return units > kUnitByUnit ? kUnitByUnit : units & ~3L; }
 
 inline const char16_t* find(const char16_t* p, const char16_t* end, char16_t a) {
-  // Four units per bound check over the first units.
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // Four units per step over the first units: a unit equal to `a` is a zero unit of
+  // units ^ pattern, and the lowest zero unit (the first in the text) is found exactly.
+  const uint64_t pattern = 0x0001000100010001ull * a;
+  for (const char16_t* stop = p + prefixUnits(end - p); p < stop; p += 4) {
+    uint64_t units;
+    std::memcpy(&units, p, sizeof units);
+    const uint64_t x = units ^ pattern;
+    const uint64_t zeros = (x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull;
+    if (zeros != 0) return p + (__builtin_ctzll(zeros) >> 4);
+  }
+#else
   for (const char16_t* stop = p + prefixUnits(end - p); p < stop; p += 4) {
     if (p[0] == a) return p;
     if (p[1] == a) return p + 1;
     if (p[2] == a) return p + 2;
     if (p[3] == a) return p + 3;
   }
+#endif
 #if defined(__SSE2__)
   const __m128i wanted = _mm_set1_epi16(static_cast<short>(a));
   while (end - p >= 8) {

@@ -4,6 +4,7 @@
 #include "xml/FileModeStream.h"
 #include "xml/NameMatch.h"
 #include "xml/NodeScanner.h"
+#include "xml/NodeScannerLoop.h"
 #include "xml/OpenTagIndex.h"
 #include "xml/OpenTagStack.h"
 #include "xml/ResultLog.h"
@@ -28,6 +29,8 @@ class Parser {
         ignoreCase_(ignoreCase),
         index_(ignoreCase) {}
 
+  // kWindow: the scanner reads a file through a window it refills (read-file mode).
+  template <bool kWindow>
   int32_t run(NodeScanner& scanner);
   void shareText(const char16_t* text) { stack_.shareText(text); }
 
@@ -46,6 +49,11 @@ class Parser {
   // Innermost open element the end tag closes (its depth), or 0 for a lone end tag.
   int32_t matchingDepth(std::u16string_view endTagName);
   void popEntry();
+  // Tells the scanner the name of the innermost open element after the stack changed.
+  void expectTop(NodeScanner& scanner) {
+    const OpenTagStack::Entry& top = stack_.top();
+    scanner.expectEndTag(stack_.depth() > 0 ? stack_.nameOf(top) : nullptr, top.nameLength);
+  }
   bool logging() const { return resultLog_ != nullptr && resultLog_->size() < kResultLogLimit; }
 
   ElementTable& table_;
@@ -64,14 +72,13 @@ class Parser {
   std::vector<int32_t> movedParents_;  // parents that took over an unended element's children
 };
 
+template <bool kWindow>
 int32_t Parser::run(NodeScanner& scanner) {
   baseLevel_ = table_.at(0).flags & kLevelMask;
   scanner.setRecordFaults(logging());
   for (;;) {
     // Text nodes are not indexed and cannot be faulty: skipped in the same call.
-    const OpenTagStack::Entry& top = stack_.top();
-    scanner.expectEndTag(stack_.depth() > 0 ? stack_.nameOf(top) : nullptr, top.nameLength);
-    const NodeReport node = scanner.nextMarkup();
+    const NodeReport node = kWindow ? scanner.nextMarkup() : scanner.nextMarkupInText();
     switch (node.kind) {
       case node_kind::kStartTag: startTag(node, scanner); break;
       case node_kind::kEndTag: endTag(node, scanner); break;
@@ -87,7 +94,7 @@ int32_t Parser::run(NodeScanner& scanner) {
   }
 }
 
-void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
+[[gnu::always_inline]] inline void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
   if (nextFreeIndex_ >= table_.capacity()) table_.growByHalf();
   const int32_t index = nextFreeIndex_++;
   if (first_ == 0) first_ = index;
@@ -119,6 +126,7 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
   if ((node.flags & kEmptyElementTag) == 0) {
     stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameFirst(), scanner.nameLength());
     if (index_.active()) index_.pushed(stack_);
+    expectTop(scanner);
     current_ = index;
     lastChild_ = 0;
   } else {
@@ -126,7 +134,7 @@ void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
   }
 }
 
-void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
+[[gnu::always_inline]] inline void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
   const char16_t* name = scanner.text() + scanner.nameFirst();
   const int32_t nameLength = scanner.nameLength();
   const int32_t matched = (node.flags & kExpectedEndTag) != 0
@@ -149,6 +157,7 @@ void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
   closeRing(index);
   lastChild_ = index;
   popEntry();
+  expectTop(scanner);
   current_ = stack_.top().record;
 }
 
@@ -252,7 +261,7 @@ int32_t parseDocument(TagDocument& document) {
   // A loaded string neither moves nor loses its front while it is parsed: open tags'
   // names are read there. A file's window does both.
   if ((document.options_ & TagDocument::kReadFileMode) == 0) parser.shareText(document.text_.data());
-  return parser.run(scanner);
+  return scanner.refills() ? parser.run<true>(scanner) : parser.run<false>(scanner);
 }
 
 }  // namespace xml

@@ -61,6 +61,9 @@ class NodeScanner {
   void skipText();
   // skipText() and next() in one call: the next node that is not text or whitespace.
   NodeReport nextMarkup();
+  // nextMarkup() inlined into a loop over a text that is never refilled
+  // (NodeScannerLoop.h).
+  NodeReport nextMarkupInText();
 
   int32_t offset() const { return offset_; }
   // Units dropped from the front of the text by refills so far: an offset into the text
@@ -80,6 +83,7 @@ class NodeScanner {
   // Fault records are only worth writing while someone keeps them.
   void setRecordFaults(bool record) { recordFaults_ = record; }
   void setRefill(ScannerRefill* refill) { refill_ = refill; }
+  bool refills() const { return refill_ != nullptr; }
   // The name the next end tag most likely has (the innermost open element's), or null.
   // An end tag that is exactly "</", that name and ">" is then taken in one comparison
   // and reported with kExpectedEndTag; any other end tag is scanned as usual.
