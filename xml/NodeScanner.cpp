@@ -35,7 +35,6 @@ void NodeScanner::skipText() {
   }
 }
 
-
 NodeReport NodeScanner::unterminated(int32_t s, const char16_t* typeWord) {
   reachedEnd_ = true;
   if (recordFaults_)
@@ -52,7 +51,6 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
   const int32_t stop = static_cast<int32_t>(q - text_) + (*q == u'>' ? 1 : 0);
   return node(node_kind::kFaulty, s, stop);
 }
-
 
 NodeReport NodeScanner::scanProcessingInstruction(int32_t s) {
   const char16_t* end = text_ + length_;
