@@ -4,6 +4,7 @@
 #include "xml/FileModeStream.h"
 #include "xml/NameMatch.h"
 #include "xml/NodeScanner.h"
+#include "xml/NodeScannerLoop.h"
 #include "xml/OpenTagIndex.h"
 #include "xml/OpenTagStack.h"
 #include "xml/ResultLog.h"
@@ -28,6 +29,8 @@ class Parser {
         ignoreCase_(ignoreCase),
         index_(ignoreCase) {}
 
+  // kWindow: the scanner reads a file through a window it refills (read-file mode).
+  template <bool kWindow>
   int32_t run(NodeScanner& scanner);
   void shareText(const char16_t* text) { stack_.shareText(text); }
 
@@ -37,10 +40,20 @@ class Parser {
   void faultyNode(NodeScanner& scanner);
   // Closes the element on top of the stack as an unended start tag.
   void closeUnended(int32_t offset2);
+  // Points the first child of `parent` (the current element) back at its last child.
+  void closeRing(int32_t parent) {
+    const int32_t firstChild = table_.at(parent).firstChild;
+    if (firstChild != 0) table_.at(firstChild).prevSibling = lastChild_;
+  }
   void fixMovedParents();
   // Innermost open element the end tag closes (its depth), or 0 for a lone end tag.
   int32_t matchingDepth(std::u16string_view endTagName);
   void popEntry();
+  // Tells the scanner the name of the innermost open element after the stack changed.
+  void expectTop(NodeScanner& scanner) {
+    const OpenTagStack::Entry& top = stack_.top();
+    scanner.expectEndTag(stack_.depth() > 0 ? stack_.nameOf(top) : nullptr, top.nameLength);
+  }
   bool logging() const { return resultLog_ != nullptr && resultLog_->size() < kResultLogLimit; }
 
   ElementTable& table_;
@@ -50,23 +63,29 @@ class Parser {
   OpenTagStack stack_;
   OpenTagIndex index_;
   int32_t current_ = 0;
+  // The current element's last child so far, or 0. A parent's ring (its first child's
+  // prevSibling naming the last child) is closed once, when the parent closes, rather
+  // than kept up to date at every child.
+  int32_t lastChild_ = 0;
   int32_t first_ = 0;
   int32_t baseLevel_ = 0;
   std::vector<int32_t> movedParents_;  // parents that took over an unended element's children
 };
 
+template <bool kWindow>
 int32_t Parser::run(NodeScanner& scanner) {
   baseLevel_ = table_.at(0).flags & kLevelMask;
   scanner.setRecordFaults(logging());
   for (;;) {
     // Text nodes are not indexed and cannot be faulty: skipped in the same call.
-    const NodeReport node = scanner.nextMarkup();
+    const NodeReport node = kWindow ? scanner.nextMarkup() : scanner.nextMarkupInText();
     switch (node.kind) {
       case node_kind::kStartTag: startTag(node, scanner); break;
       case node_kind::kEndTag: endTag(node, scanner); break;
       case node_kind::kFaulty: faultyNode(scanner); break;
       case node_kind::kEnd:
         while (stack_.depth() > 0) closeUnended(scanner.base() + scanner.length());
+        closeRing(0);
         stack_.release();
         fixMovedParents();
         return first_;
@@ -75,45 +94,52 @@ int32_t Parser::run(NodeScanner& scanner) {
   }
 }
 
-void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
+[[gnu::always_inline]] inline void Parser::startTag(const NodeReport& node, NodeScanner& scanner) {
   if (nextFreeIndex_ >= table_.capacity()) table_.growByHalf();
   const int32_t index = nextFreeIndex_++;
   if (first_ == 0) first_ = index;
 
   // Levels beyond the 16-bit field stay at its maximum.
   const int32_t level = std::min(baseLevel_ + stack_.depth(), kLevelMask);
-  ElementRecord& record = table_.at(index);
-  ElementRecord& parent = table_.at(current_);
-  record.parent = current_;
-  record.nextSibling = 0;
-  record.firstChild = 0;
-  if (parent.firstChild != 0) {
-    ElementRecord& firstChild = table_.at(parent.firstChild);
-    const int32_t last = firstChild.prevSibling;
+  const int32_t last = lastChild_;
+  int32_t flags = level;
+  if (last != 0) {
     table_.at(last).nextSibling = index;
-    record.prevSibling = last;
-    firstChild.prevSibling = index;
-    record.flags = level;
   } else {
-    parent.firstChild = index;
-    record.prevSibling = index;
-    record.flags = kFirstChild | level;
+    table_.at(current_).firstChild = index;
+    flags |= kFirstChild;
   }
-  record.start = scanner.base() + node.offset;  // in read-file mode the text is a window
-  record.length = node.length;
-  table_.setTagLengths(index, node.length, 0);
+  // The record is written whole, once; tag lengths that do not fit their fields go to
+  // the table's side tables afterwards.
+  const int32_t start = scanner.base() + node.offset;  // in read-file mode the text is a window
+  const bool shortTag = table_.fitsTagLengths(node.length, 0);
+  table_.at(index) = ElementRecord{start,
+                                   node.length,
+                                   shortTag ? tag_lengths::pack(static_cast<uint32_t>(node.length), 0) : 0,
+                                   flags,
+                                   current_,
+                                   0,
+                                   0,
+                                   last != 0 ? last : index};
+  if (!shortTag) table_.setTagLengths(index, node.length, 0);
 
   if ((node.flags & kEmptyElementTag) == 0) {
     stack_.push(index, scanner.text() + scanner.nameFirst(), scanner.nameFirst(), scanner.nameLength());
     if (index_.active()) index_.pushed(stack_);
+    expectTop(scanner);
     current_ = index;
+    lastChild_ = 0;
+  } else {
+    lastChild_ = index;
   }
 }
 
-void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
+[[gnu::always_inline]] inline void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
   const char16_t* name = scanner.text() + scanner.nameFirst();
   const int32_t nameLength = scanner.nameLength();
-  const int32_t matched = matchingDepth(std::u16string_view(name, static_cast<size_t>(nameLength)));
+  const int32_t matched = (node.flags & kExpectedEndTag) != 0
+                              ? stack_.depth()
+                              : matchingDepth(std::u16string_view(name, static_cast<size_t>(nameLength)));
   if (matched == 0) {
     table_.at(0).flags |= kNotWellFormed;
     table_.at(current_).flags |= kHasError;
@@ -128,7 +154,10 @@ void Parser::endTag(const NodeReport& node, NodeScanner& scanner) {
   ElementRecord& record = table_.at(index);
   record.length = scanner.base() + node.offset + node.length - record.start;
   table_.setEndTagLength(index, node.length);
+  closeRing(index);
+  lastChild_ = index;
   popEntry();
+  expectTop(scanner);
   current_ = stack_.top().record;
 }
 
@@ -172,18 +201,18 @@ void Parser::closeUnended(int32_t offset2) {
     table_.at(parentIndex).flags |= kHasError;
   }
   if (record.firstChild != 0) {
-    // The former children follow the element as siblings. The element is the last
-    // child of its parent (it is still open), so the ring is spliced in one step; the
-    // children's parent fields are set once at the end of the parse.
+    // The former children follow the element as siblings: the element is the last child
+    // of its parent (it is still open), so its children become the parent's last ones.
+    // Their parent fields are set once at the end of the parse.
     const int32_t firstMoved = record.firstChild;
     ElementRecord& firstMovedRecord = table_.at(firstMoved);
-    const int32_t lastMoved = firstMovedRecord.prevSibling;
     record.firstChild = 0;
     record.nextSibling = firstMoved;
     firstMovedRecord.prevSibling = index;
     firstMovedRecord.flags &= ~kFirstChild;
-    table_.at(table_.at(parentIndex).firstChild).prevSibling = lastMoved;
     movedParents_.push_back(parentIndex);
+  } else {
+    lastChild_ = index;
   }
   if (logging()) {
     const std::u16string tagName(stack_.nameOf(entry), static_cast<size_t>(entry.nameLength));
@@ -232,7 +261,7 @@ int32_t parseDocument(TagDocument& document) {
   // A loaded string neither moves nor loses its front while it is parsed: open tags'
   // names are read there. A file's window does both.
   if ((document.options_ & TagDocument::kReadFileMode) == 0) parser.shareText(document.text_.data());
-  return parser.run(scanner);
+  return scanner.refills() ? parser.run<true>(scanner) : parser.run<false>(scanner);
 }
 
 }  // namespace xml

@@ -44,9 +44,14 @@ class ElementTable {
   // 10 bits end tag) is kept exactly in a side table; the field then holds its maximum.
   int32_t startTagLength(int32_t index) const;
   int32_t endTagLength(int32_t index) const;
+  // True when both lengths fit their fields and no side-table entry could be left over
+  // for the record: the packed word alone then says all.
+  bool fitsTagLengths(int32_t startLength, int32_t endLength) const {
+    return static_cast<uint32_t>(startLength) < tag_lengths::kStartMax &&
+           static_cast<uint32_t>(endLength) < tag_lengths::kEndMax && longStartTags_.empty() && longEndTags_.empty();
+  }
   void setTagLengths(int32_t index, int32_t startLength, int32_t endLength) {
-    if (static_cast<uint32_t>(startLength) < tag_lengths::kStartMax &&
-        static_cast<uint32_t>(endLength) < tag_lengths::kEndMax && longStartTags_.empty() && longEndTags_.empty()) {
+    if (fitsTagLengths(startLength, endLength)) {
       at(index).tagLengths = tag_lengths::pack(static_cast<uint32_t>(startLength), static_cast<uint32_t>(endLength));
       return;
     }

@@ -1,6 +1,7 @@
 #include "xml/NodeScanner.h"
 
 #include "xml/CharSearch.h"
+#include "xml/NodeScannerLoop.h"
 #include "xml/ResultLog.h"
 
 namespace xml {
@@ -8,16 +9,8 @@ namespace xml {
 using char_search::find;
 using char_search::findEither;
 using char_search::isSpace;
-
-namespace {
-
-// Characters that open a start tag after '<': ':', '_', ASCII letters and everything
-// above the grave accent (small letters, '{', '|', '}', '~' and all non-ASCII).
-bool opensStartTag(char16_t c) { return c > 0x60 || (c >= u'A' && c <= u'Z') || c == u':' || c == u'_'; }
-
-bool isQuote(char16_t c) { return c == u'"' || c == u'\''; }
-
-}  // namespace
+using scan_chars::isQuote;
+using scan_chars::opensStartTag;
 
 void NodeScanner::reset(const char16_t* text, int32_t length, int32_t offset) {
   text_ = text;
@@ -42,11 +35,6 @@ void NodeScanner::skipText() {
   }
 }
 
-[[gnu::always_inline]] inline NodeReport NodeScanner::node(int32_t kind, int32_t s, int32_t end, uint32_t flags) {
-  offset_ = end;
-  return NodeReport{kind, s, end - s, flags};
-}
-
 NodeReport NodeScanner::unterminated(int32_t s, const char16_t* typeWord) {
   reachedEnd_ = true;
   if (recordFaults_)
@@ -62,102 +50,6 @@ NodeReport NodeScanner::fault(int32_t s, int32_t at, const char16_t* recordName)
   if (q == end) return unterminated(s, u"tag");
   const int32_t stop = static_cast<int32_t>(q - text_) + (*q == u'>' ? 1 : 0);
   return node(node_kind::kFaulty, s, stop);
-}
-
-[[gnu::always_inline]] inline NodeReport NodeScanner::scanNode() {
-  const int32_t s = offset_;
-  if (s >= length_) {
-    reachedEnd_ = true;
-    return node(node_kind::kEnd, length_, length_);
-  }
-  const char16_t* p = text_ + s;
-  if (*p != u'<') return scanText(s);
-  if (s + 1 >= length_) return unterminated(s, u"tag");
-  const char16_t c = p[1];
-  if (c == u'/') return scanEndTag(s);
-  if (c == u'?') return scanProcessingInstruction(s);
-  if (opensStartTag(c)) return scanStartTag(s);
-  if (c == u'!') return scanExclamation(s);
-  return fault(s, s + 1, u"first_tag_syntax");
-}
-
-[[gnu::always_inline]] inline NodeReport NodeScanner::scanText(int32_t s) {
-  const char16_t* p = text_ + s;
-  const char16_t* end = text_ + length_;
-  const char16_t* q = p + 1;  // the first character never ends a text, not even a '>'
-  if (isSpace(*p)) {
-    while (q < end && isSpace(*q)) ++q;
-    if (q == end) {
-      reachedEnd_ = true;
-      return node(node_kind::kWhitespace, s, length_);
-    }
-    if (*q == u'<') return node(node_kind::kWhitespace, s, static_cast<int32_t>(q - text_));
-  }
-  q = findEither(q, end, u'<', u'>');
-  if (q == end) {
-    reachedEnd_ = true;
-    return node(node_kind::kText, s, length_);
-  }
-  const int32_t stop = static_cast<int32_t>(q - text_) + (*q == u'>' ? 1 : 0);
-  return node(node_kind::kText, s, stop);
-}
-
-[[gnu::always_inline]] inline NodeReport NodeScanner::scanStartTag(int32_t s) {
-  const char16_t* p = text_ + s;
-  const char16_t* end = text_ + length_;
-  // The name runs to the first whitespace, '/' or '>'.
-  const char16_t* q = p + 1;
-  bool nameHasEquals = false;
-  while (q < end) {
-    const char16_t c = *q;
-    if (char_search::endsTagName(c)) break;
-    nameHasEquals |= (c == u'=');
-    ++q;
-  }
-  nameFirst_ = s + 1;
-  nameLast_ = static_cast<int32_t>(q - text_) - 1;
-
-  // The tag itself: only '=' changes the meaning of what follows. After it (and any
-  // whitespace) a quote opens a value that may hold '>'; anything else opens an
-  // unquoted value that runs to whitespace or '>', and a '/' at its end belongs to it.
-  const char16_t* r = nameHasEquals ? p + 1 : q;
-  bool valueEndsTag = false;
-  for (;;) {
-    r = findEither(r, end, u'>', u'=');
-    if (r == end) return unterminated(s, u"start_tag");
-    if (*r == u'>') break;
-    ++r;
-    while (r < end && isSpace(*r)) ++r;
-    if (r == end) return unterminated(s, u"start_tag");
-    const char16_t c = *r;
-    if (c == u'>') break;
-    if (c == u'=') continue;
-    if (isQuote(c)) {
-      const char16_t* close = find(r + 1, end, c);
-      if (close == end) return unterminated(s, u"start_tag");
-      r = close + 1;
-      continue;
-    }
-    ++r;
-    while (r < end && !isSpace(*r) && *r != u'>') ++r;
-    if (r < end && *r == u'>') {
-      valueEndsTag = true;
-      break;
-    }
-  }
-  const bool empty = !valueEndsTag && r[-1] == u'/';
-  return node(node_kind::kStartTag, s, static_cast<int32_t>(r - text_) + 1, empty ? kEmptyElementTag : 0);
-}
-
-[[gnu::always_inline]] inline NodeReport NodeScanner::scanEndTag(int32_t s) {
-  const char16_t* end = text_ + length_;
-  const char16_t* q = text_ + s + 2;
-  while (q < end && !char_search::endsTagName(*q)) ++q;
-  nameFirst_ = s + 2;
-  nameLast_ = static_cast<int32_t>(q - text_) - 1;
-  q = find(q, end, u'>');
-  if (q == end) return unterminated(s, u"end_tag");
-  return node(node_kind::kEndTag, s, static_cast<int32_t>(q - text_) + 1);
 }
 
 NodeReport NodeScanner::scanProcessingInstruction(int32_t s) {
@@ -285,9 +177,7 @@ NodeReport NodeScanner::nextMarkup() {
     skipText();
     return nextWithRefill();
   }
-  const char16_t* end = text_ + length_;
-  offset_ = static_cast<int32_t>(find(text_ + offset_, end, u'<') - text_);
-  return scanNode();
+  return nextMarkupInText();
 }
 
 NodeReport NodeScanner::nextWithRefill() {

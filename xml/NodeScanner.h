@@ -25,6 +25,8 @@ inline constexpr int32_t kEnd = -2;
 
 // Set on a start tag that ends with "/>".
 inline constexpr uint32_t kEmptyElementTag = 0x10000;
+// Set on an end tag that is exactly "</", the expected name and ">" (expectEndTag).
+inline constexpr uint32_t kExpectedEndTag = 0x20000;
 
 struct NodeReport {
   int32_t kind = node_kind::kEnd;
@@ -59,6 +61,9 @@ class NodeScanner {
   void skipText();
   // skipText() and next() in one call: the next node that is not text or whitespace.
   NodeReport nextMarkup();
+  // nextMarkup() inlined into a loop over a text that is never refilled
+  // (NodeScannerLoop.h).
+  NodeReport nextMarkupInText();
 
   int32_t offset() const { return offset_; }
   // Units dropped from the front of the text by refills so far: an offset into the text
@@ -78,6 +83,14 @@ class NodeScanner {
   // Fault records are only worth writing while someone keeps them.
   void setRecordFaults(bool record) { recordFaults_ = record; }
   void setRefill(ScannerRefill* refill) { refill_ = refill; }
+  bool refills() const { return refill_ != nullptr; }
+  // The name the next end tag most likely has (the innermost open element's), or null.
+  // An end tag that is exactly "</", that name and ">" is then taken in one comparison
+  // and reported with kExpectedEndTag; any other end tag is scanned as usual.
+  void expectEndTag(const char16_t* name, int32_t length) {
+    expectedName_ = name;
+    expectedLength_ = length;
+  }
 
  private:
   NodeReport nextWithRefill();
@@ -105,6 +118,8 @@ class NodeScanner {
   bool reachedEnd_ = false;  // the last scan ran into the end of the text
   bool recordFaults_ = true;
   ScannerRefill* refill_ = nullptr;
+  const char16_t* expectedName_ = nullptr;
+  int32_t expectedLength_ = 0;
   std::u16string log_;
 };
 

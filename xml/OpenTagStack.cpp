@@ -20,6 +20,8 @@ void OpenTagStack::grow() {
   room_ = room;
 }
 
+void OpenTagStack::dropNames() { names_.resize(static_cast<size_t>(entries_[size_].nameStart)); }
+
 void OpenTagStack::release() {
   entries_.reset();
   size_ = 0;

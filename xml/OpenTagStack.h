@@ -45,13 +45,14 @@ class OpenTagStack {
   void pop() {
     if (size_ <= 1) return;
     --size_;
-    if (shared_ == nullptr) names_.resize(static_cast<size_t>(entries_[size_].nameStart));
+    if (shared_ == nullptr) dropNames();
   }
   // Frees the entries and names (the stack lives only during a parse).
   void release();
 
  private:
-  void grow();  // doubles the room
+  void grow();       // doubles the room
+  void dropNames();  // the copied names of entries above the top
 
   std::unique_ptr<Entry[]> entries_;
   int32_t size_ = 0;

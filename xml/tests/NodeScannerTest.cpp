@@ -243,6 +243,68 @@ TEST(NodeScanner, ScansOnlyUpToTheGivenLength) {
   EXPECT_EQ(scanner.next().kind, kEnd);
 }
 
+// The searches read several units per step: every position of the first stop, next to
+// units that share a byte with '<' or a name's stop characters, must still be found.
+TEST(NodeScanner, WordAtATimeSearchesFindTheFirstStopAtEveryPosition) {
+  const std::u16string fillers = u"a\u8000\u013C\u3C00\uFFFF>=\u0020";
+  for (char16_t filler : fillers) {
+    for (int k = 0; k < 21; ++k) {
+      const std::u16string text = std::u16string(static_cast<size_t>(k), filler) + u"<a/>";
+      NodeScanner scanner(text.data(), static_cast<int32_t>(text.size()));
+      const NodeReport report = scanner.nextMarkup();
+      EXPECT_EQ(Node(report.kind, report.offset, report.length, report.flags), Node(kStartTag, k, 4, kEmptyElementTag))
+          << "filler " << static_cast<int>(filler) << " at " << k;
+    }
+  }
+  // Names of every length from units above and below 64.
+  const std::u16string nameUnits = u"b\u00E9\u8000\uFFFF<!";
+  const std::u16string ends[] = {u" x='1'/>", u"/>", u">", u"\t>"};
+  for (char16_t unit : nameUnits) {
+    for (int n = 1; n < 10; ++n) {
+      for (const std::u16string& end : ends) {
+        const std::u16string text = u"<a" + std::u16string(static_cast<size_t>(n - 1), unit) + end + u"x";
+        NodeScanner scanner(text.data(), static_cast<int32_t>(text.size()));
+        const NodeReport report = scanner.next();
+        const bool empty = end.size() > 1 && end[end.size() - 2] == u'/';
+        EXPECT_EQ(Node(report.kind, report.offset, report.length, report.flags),
+                  Node(kStartTag, 0, static_cast<int32_t>(text.size()) - 1, empty ? kEmptyElementTag : 0u))
+            << "unit " << static_cast<int>(unit) << " length " << n;
+        EXPECT_EQ(scanner.nameLength(), n) << "unit " << static_cast<int>(unit) << " length " << n;
+      }
+    }
+  }
+  // A '=' after the first four units of a name: the name still runs to the space.
+  for (std::u16string_view text : {u"<abcde=f g>", u"<abcdefgh=ij k>"}) {
+    NodeScanner scanner(text.data(), static_cast<int32_t>(text.size()));
+    const NodeReport report = scanner.next();
+    EXPECT_EQ(Node(report.kind, report.offset, report.length, report.flags),
+              Node(kStartTag, 0, static_cast<int32_t>(text.size())));
+    EXPECT_EQ(scanner.nameLength(), static_cast<int32_t>(text.find(u' ')) - 1);
+  }
+  // An end tag written exactly as the expected one is taken whole and flagged; any other
+  // form is scanned as usual, and one cut by the end of the text stays unterminated.
+  const struct {
+    std::u16string_view text;
+    Node node;
+    int32_t nameLength;
+  } endTags[] = {
+      {u"</ab>", {kEndTag, 0, 5, kExpectedEndTag}, 2},
+      {u"</ab >", {kEndTag, 0, 6}, 2},
+      {u"</abc>", {kEndTag, 0, 6}, 3},
+      {u"</a>", {kEndTag, 0, 4}, 1},
+      {u"</AB>", {kEndTag, 0, 5}, 2},
+      {u"</ab", {kFaulty, 0, 4}, 2},
+  };
+  for (const auto& c : endTags) {
+    NodeScanner scanner(c.text.data(), static_cast<int32_t>(c.text.size()));
+    scanner.expectEndTag(u"ab", 2);
+    const NodeReport report = scanner.nextMarkup();
+    EXPECT_EQ(Node(report.kind, report.offset, report.length, report.flags), c.node)
+        << std::string(c.text.begin(), c.text.end());
+    EXPECT_EQ(scanner.nameLength(), c.nameLength) << std::string(c.text.begin(), c.text.end());
+  }
+}
+
 // A refill source that hands out the text in pieces, as read-file mode does.
 class PieceRefill : public ScannerRefill {
  public:
