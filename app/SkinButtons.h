@@ -18,7 +18,7 @@ enum class ButtonAction { OpenPage, Minimize, Close };
 
 struct SkinButton {
   std::array<std::unique_ptr<platform::Surface>, 3> images;  // normal, hover, pressed
-  std::array<bool, 3> read{};  // looked for (a missing image is not looked for again)
+  std::array<bool, 3> read{};                                // looked for (a missing image is not looked for again)
   platform::Rect rect;
   ButtonState state = ButtonState::Normal;
 };

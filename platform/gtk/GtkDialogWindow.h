@@ -127,9 +127,9 @@ class GtkDialogWindow final : public WindowBase {
   std::optional<ColorRef> colorKey_;
   bool needsPaint_ = true;
   bool paintQueued_ = false;
-  bool drawn_ = false;              // on the screen at least once
-  bool paintAwaitsOwner_ = false;   // its WM_PAINT waits for the owner's first frame
-  guint ownerWaitSource_ = 0;       // the most it waits
+  bool drawn_ = false;             // on the screen at least once
+  bool paintAwaitsOwner_ = false;  // its WM_PAINT waits for the owner's first frame
+  guint ownerWaitSource_ = 0;      // the most it waits
   bool buttonDown_ = false;
   Point pressPoint_;              // screen coordinates of the last left-button press
   std::optional<Point> pointer_;  // where the handler last saw the pointer
