@@ -477,9 +477,10 @@ def update_case(desk, zarek, work, subreaper):
     if (ox - sx, oy - sy) != LOGIN_OFFSET:
         log("note: the login dialog stands at %s from the skin, not at %s" % ((ox - sx, oy - sy), LOGIN_OFFSET))
     # The loading page (dark brown) shows, found under the program's first
-    # name although the running file is now zarek_.exe.
-    check(share_of_colour(desk.grab(ox + 60, oy + 40, 200, 60), LOADING_BROWN) > 0.9,
-          "the loading page does not show in the login dialog")
+    # name although the running file is now zarek_.exe. The box may come
+    # first: the web engine is loaded and the page drawn while it is up.
+    wait_for(lambda: share_of_colour(desk.grab(ox + 60, oy + 40, 200, 60), LOADING_BROWN) > 0.9, 10,
+             step=0.2, what="the loading page in the login dialog")
     stack = desk.stacking()
     check(stack and stack[-1] == box, "the message box is not on top: stacking %s, box %#x" % (stack, box))
     bx, by, bw, bh = desk.geometry(box)
