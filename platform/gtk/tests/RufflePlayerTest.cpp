@@ -542,7 +542,9 @@ TEST_F(RufflePlayerTest, RightClicksPassThePreTranslationAddressedToThePlayer) {
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
   RunFor(300);
   ClickAt(static_cast<gtk::RufflePlayer*>(player.get())->Widget(), 100, 60, 3);
-  RunFor(400);
+  // Awaited, then a moment more in which a second delivery would show.
+  ASSERT_TRUE(RunUntil([&] { return !game.rightClicks.empty(); }));
+  RunFor(300);
   ASSERT_EQ(game.rightClicks.size(), 1u);
   EXPECT_EQ(game.rightClicks[0].target, static_cast<const void*>(player.get()));
   EXPECT_EQ(game.rightClicks[0].window, game.window());
