@@ -3,10 +3,10 @@
 // "session"), hands the movie's external calls and load events to the host,
 // and runs the host's calls into the movie.
 //
-// The page outlives the host's players: Ruffle's WebAssembly module is
-// compiled once per page, and every player the host creates gets a fresh
-// Ruffle player element (fresh instance, fresh settings, no callbacks of an
-// older movie) in the same page.
+// Each host player has a page of its own, which goes with it; every movie
+// it loads gets a fresh Ruffle player element (fresh instance, fresh
+// settings, no callbacks of an older movie). A page made ahead of the first
+// player is warmed up (warmUp), so that Ruffle's module is compiled already.
 //
 // When the movie cannot be loaded (not found, not a movie) or Ruffle fails,
 // the page shows its own notice in place of Ruffle's error screen (which is
@@ -402,6 +402,13 @@
   window.tessaryPlayer = {
     object,
 
+    // Compiles Ruffle's module ahead of the first movie (a page made for a
+    // player right away has no use for it).
+    warmUp() {
+      warmUp();
+      return true;
+    },
+
     // The host's player `id` owns the page from now on; whatever an earlier
     // one left is gone.
     open(id) {
@@ -504,5 +511,4 @@
   // machines its wgpu one draws a busy movie many times slower and keeps
   // far more memory.
   window.RufflePlayer.config = { polyfills: false, preferredRenderer: "webgl" };
-  window.addEventListener("load", () => setTimeout(warmUp, 0));
 })();
