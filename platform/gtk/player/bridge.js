@@ -185,11 +185,12 @@
   // Ruffle 0.6.0 ticks a hidden page's movie from a worker made from a
   // script text that holds its interval ("const intervalMs = ..."): one tick
   // a frame, each costing nearly what a drawn frame costs. Out of sight the
-  // movie ticks once a second instead, as the Flash player slowed down
-  // movies nobody saw: each tick plays the frames that fell due (up to
-  // Ruffle's limit a tick) and runs the movie's timers and network events,
-  // so a game keeps its connection.
-  const HIDDEN_TICK_MS = 1000;
+  // movie ticks every two seconds instead, as the Flash player slowed down
+  // movies nobody saw to a few frames a second: each tick plays the frames
+  // that fell due up to Ruffle's limit of five (so 2.5 frames a second; a
+  // tick a second played five, and cost half as much again) and runs the
+  // movie's timers and network events, so a game keeps its connection.
+  const HIDDEN_TICK_MS = 2000;
   const TICK_INTERVAL = /const intervalMs = [^;\n]+;/;
   const NativeBlob = window.Blob;
   globalThis.Blob = new Proxy(NativeBlob, {
@@ -203,8 +204,57 @@
     },
   });
 
+  // Ruffle 0.6.0 feeds its audio context's output without pause, silence
+  // included: the web engine's audio threads then cost a few percent of a
+  // core even when the movie plays nothing. Out of sight, an output that has
+  // played only silence for a while (every sample zero, in each buffer Ruffle
+  // mixes and queues) is paused after a silent buffer, and set running again
+  // at every hidden tick: a sound the movie starts meanwhile waits in Ruffle's
+  // mixer and plays from the next buffer on, at most a tick late; then the
+  // output runs on until it has been silent again for a while.
+  const QUIET_BEFORE_PAUSE_S = 1;
+  const quietSeconds = new WeakMap();  // audio context -> seconds of silence queued in a row
+  const pausedContexts = new Set();     // paused here for silence
+  function silent(buffer) {
+    for (let channel = 0; channel < buffer.numberOfChannels; channel++) {
+      const data = buffer.getChannelData(channel);
+      for (let i = 0; i < data.length; i++) {
+        if (data[i] !== 0) return false;
+      }
+    }
+    return true;
+  }
+  const nativeStart = AudioBufferSourceNode.prototype.start;
+  AudioBufferSourceNode.prototype.start = function (...args) {
+    const result = nativeStart.apply(this, args);
+    const context = this.context;
+    if (!hiddenByHost || !this.buffer || !(context instanceof AudioContext)) {
+      quietSeconds.delete(context);
+    } else if (!silent(this.buffer)) {
+      quietSeconds.set(context, 0);
+    } else {
+      const quiet = (quietSeconds.get(context) || 0) + this.buffer.duration;
+      quietSeconds.set(context, quiet);
+      if (quiet >= QUIET_BEFORE_PAUSE_S && context.state === "running" && !pausedContexts.has(context)) {
+        pausedContexts.add(context);
+        context.suspend().catch(() => pausedContexts.delete(context));
+      }
+    }
+    return result;
+  };
+  function resumePausedAudio() {
+    for (const context of pausedContexts) {
+      pausedContexts.delete(context);
+      if (context.state !== "closed") context.resume().catch(() => {});
+    }
+  }
+  let audioWake = 0;
+
   function setHiddenByHost(hidden) {
     hiddenByHost = hidden;
+    clearInterval(audioWake);
+    audioWake = hidden ? setInterval(resumePausedAudio, HIDDEN_TICK_MS) : 0;
+    if (!hidden) resumePausedAudio();
     announceVisibility(false);
   }
 

@@ -266,12 +266,25 @@ TEST_F(RufflePlayerTest, OutOfSightTheMovieRunsUndrawnAndAnswersAndShowsAgainAtO
     const char* name;
     std::function<void()> away, back;
   };
+  // The movie plays no sound: out of sight its sound output pauses, and
+  // runs again when the window comes back.
+  ASSERT_EQ(EvaluateJson(View(),
+                         "(() => { const seen = window.testContexts = new Set();"
+                         " const make = AudioContext.prototype.createBufferSource;"
+                         " AudioContext.prototype.createBufferSource = function () {"
+                         " seen.add(this); return make.call(this); };"
+                         " return true; })()"),
+            "true");
+  auto sound = [&] {
+    return EvaluateJson(View(), "[...window.testContexts].filter((c) => c.state !== 'closed').map((c) => c.state)");
+  };
   for (const Way& way :
        {Way{"hidden in the tray", [&] { game.window()->Show(SW_HIDE); }, [&] { game.window()->Show(SW_SHOW); }},
         Way{"minimised", [&] { iconify(true); }, [&] { iconify(false); }}}) {
     SCOPED_TRACE(way.name);
     way.away();
     ASSERT_TRUE(RunUntil([&] { return EvaluateJson(View(), "document.hidden") == "true"; }, 5000));
+    EXPECT_TRUE(RunUntil([&] { return sound() == "[\"suspended\"]"; }, 5000)) << sound();
     // The movie plays on, and the host's calls get their answers.
     double before = frames();
     EXPECT_TRUE(RunUntil([&] { return frames() > before; }, 10000));
@@ -280,6 +293,7 @@ TEST_F(RufflePlayerTest, OutOfSightTheMovieRunsUndrawnAndAnswersAndShowsAgainAtO
 
     way.back();
     EXPECT_TRUE(RunUntil([&] { return EvaluateJson(View(), "document.hidden") == "false"; }, 5000));
+    EXPECT_TRUE(RunUntil([&] { return sound() == "[\"running\"]"; }, 2000)) << sound();
     EXPECT_TRUE(RunUntil(
         [&] {
           int x = 0, y = 0;
