@@ -224,8 +224,22 @@
     }
     return true;
   }
-  const nativeStart = AudioBufferSourceNode.prototype.start;
-  AudioBufferSourceNode.prototype.start = function (...args) {
+  // When Ruffle itself pauses or resumes the output (the host stopped or
+  // played the movie), that pause is Ruffle's to end, not the page's.
+  const nativeSuspend = window.AudioContext && AudioContext.prototype.suspend;
+  const nativeResume = window.AudioContext && AudioContext.prototype.resume;
+  if (nativeSuspend && nativeResume) {
+    AudioContext.prototype.suspend = function () {
+      pausedContexts.delete(this);
+      return nativeSuspend.call(this);
+    };
+    AudioContext.prototype.resume = function () {
+      pausedContexts.delete(this);
+      return nativeResume.call(this);
+    };
+  }
+  const nativeStart = nativeSuspend && window.AudioBufferSourceNode && AudioBufferSourceNode.prototype.start;
+  if (nativeStart) AudioBufferSourceNode.prototype.start = function (...args) {
     const result = nativeStart.apply(this, args);
     const context = this.context;
     if (!hiddenByHost || !this.buffer || !(context instanceof AudioContext)) {
@@ -237,7 +251,7 @@
       quietSeconds.set(context, quiet);
       if (quiet >= QUIET_BEFORE_PAUSE_S && context.state === "running" && !pausedContexts.has(context)) {
         pausedContexts.add(context);
-        context.suspend().catch(() => pausedContexts.delete(context));
+        nativeSuspend.call(context).catch(() => pausedContexts.delete(context));
       }
     }
     return result;
@@ -245,7 +259,7 @@
   function resumePausedAudio() {
     for (const context of pausedContexts) {
       pausedContexts.delete(context);
-      if (context.state !== "closed") context.resume().catch(() => {});
+      if (context.state !== "closed") nativeResume.call(context).catch(() => {});
     }
   }
   let audioWake = 0;

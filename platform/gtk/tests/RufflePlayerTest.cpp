@@ -321,7 +321,7 @@ TEST_F(RufflePlayerTest, StopThenDestroyLeavesNothingRunning) {
   RunFor(600);
   EXPECT_EQ(game.calls.size(), seen);
   // The player's page went with it, and its web process with the view.
-  EXPECT_EQ(view, nullptr);
+  EXPECT_TRUE(RunUntil([&] { return view == nullptr; }, 5000));
   if (view) g_object_remove_weak_pointer(G_OBJECT(view), reinterpret_cast<gpointer*>(&view));
 
   // A new player in the same window plays again.
