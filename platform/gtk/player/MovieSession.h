@@ -42,7 +42,7 @@ class MovieSession {
   static constexpr guint kCallTimeoutMs = 5000;
 
   // windowContainer: the container of the window the session's widget
-  // will stand in (a view whose frame is there already is preferred).
+  // will stand in.
   MovieSession(MovieSessionEvents& events, GtkWidget* windowContainer);
   ~MovieSession();
   MovieSession(const MovieSession&) = delete;
