@@ -66,7 +66,6 @@ BridgeView::BridgeView(WebKitWebContext* context, GtkWidget* shelf) : shelf_(she
   g_signal_connect(view_, "button-press-event", G_CALLBACK(OnInput), this);
   g_signal_connect(view_, "motion-notify-event", G_CALLBACK(OnInput), this);
 
-  Shelve();
   webkit_web_view_load_uri(view_, kBridgePageAddress);
 }
 
@@ -107,7 +106,7 @@ GtkWidget* BridgeView::FrameFor(GtkWidget* windowContainer) {
 }
 
 // The frame's window is going: the view leaves before the window's
-// destruction reaches it, so the page stays warm for later borrowers.
+// destruction reaches it, and waits on the shelf until its borrower is done.
 void BridgeView::OnFrameDestroyed(GtkWidget* frame, gpointer data) {
   auto* self = static_cast<BridgeView*>(data);
   g_signal_handlers_disconnect_by_data(frame, self);

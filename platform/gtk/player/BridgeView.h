@@ -1,7 +1,7 @@
 #pragma once
-// One web view showing the player's bridge page. It outlives the host's
-// players: each player borrows it for a while (a "session"), and the page
-// keeps Ruffle's compiled module from one borrower to the next.
+// One web view showing the player's bridge page, lent to one host player
+// (a "session") and let go when that ends: its web process, and all the
+// memory the movie's players used there, goes with it.
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -41,12 +41,15 @@ class BridgeView : public std::enable_shared_from_this<BridgeView> {
   WebKitWebView* WebView() const { return view_; }
 
   // The widget a borrower puts into its window: a frame holding the view.
-  // The frame stays in its window (hidden) when the borrower is done, so a
-  // later borrower in the same window (the game reloading) finds the view
-  // in place: taking a web view out of a window and putting it into
-  // another costs both processes memory every time. A borrower in another
-  // window gets a new frame; the old one leaves its window.
+  // When that window goes before the borrower is done, the view waits on
+  // the shelf; a borrower in another window gets a new frame.
   GtkWidget* FrameFor(GtkWidget* windowContainer);
+  // Puts a view that has no frame on the shelf, where it is drawn and runs
+  // as if it were shown.
+  void Shelve();
+  // Builds one Ruffle instance in the page so that Ruffle's module is
+  // compiled before the first movie is asked for; Warm() tells when done.
+  void WarmUp() { Run("tessaryPlayer.warmUp()"); }
   // False once the page failed to load, its web process ended or the view
   // was destroyed: such a view is not lent again.
   bool Usable() const { return !broken_; }
@@ -85,7 +88,6 @@ class BridgeView : public std::enable_shared_from_this<BridgeView> {
   static gboolean OnInput(GtkWidget*, GdkEvent* event, gpointer self);
   static gboolean FlushHeld(gpointer self);
   static void OnFrameDestroyed(GtkWidget* frame, gpointer self);
-  void Shelve();
 
   void Receive(Message message);
   void Deliver(const Message& message);

@@ -31,7 +31,6 @@ void ServePlayerFile(WebKitURISchemeRequest* request, gpointer) {
     g_error_free(error);
   } else {
     std::string type = PlayerFileContentType(file->filename().string());
-    if (type == "application/wasm") CountPlayerModuleServed();
     WebKitURISchemeResponse* response =
         webkit_uri_scheme_response_new(G_INPUT_STREAM(stream), static_cast<gint64>(size));
     webkit_uri_scheme_response_set_content_type(response, type.c_str());
@@ -101,6 +100,14 @@ class PlayerPool {
     g_object_unref(context_);
   }
 
+  // Every session has a view, and so a web process, of its own: when the
+  // session ends (the game reloads by destroying its player) the view goes
+  // and its process ends, giving all the memory of the session's players
+  // back at once. Kept from session to session, one process held every old
+  // player's garbage until its collector happened to run, some 60 MB a
+  // reload. Only the page warmed up before the first session is lent; no
+  // spare is kept warm for later ones, as it costs a process of its own
+  // (some 200 MB) for as long as the game runs.
   std::shared_ptr<BridgeView> Borrow() {
     std::shared_ptr<BridgeView> view = std::move(idle_);
     if (view && view->Usable()) return view;
@@ -108,17 +115,16 @@ class PlayerPool {
     return std::make_shared<BridgeView>(context_, Shelf());
   }
 
-  void GiveBack(std::shared_ptr<BridgeView> view) {
-    if (view->Usable() && !idle_) {
-      idle_ = std::move(view);
-    } else {
-      Retire(std::move(view));
-    }
-  }
+  void GiveBack(std::shared_ptr<BridgeView> view) { Retire(std::move(view)); }
 
   void Prewarm() {
     if (idle_ && !idle_->Usable()) Retire(std::move(idle_));
-    if (!idle_) idle_ = std::make_shared<BridgeView>(context_, Shelf());
+    if (idle_) return;
+    idle_ = std::make_shared<BridgeView>(context_, Shelf());
+    // It waits off the screen, drawn and running as if it were shown, so
+    // that it starts up as a shown one would.
+    idle_->Shelve();
+    idle_->WarmUp();
   }
 
   bool IdleWarm() const { return idle_ && idle_->Warm(); }
@@ -141,11 +147,10 @@ class PlayerPool {
     }
   }
 
-  // A view with no window waits in one off the screen, drawn and running as
-  // if it were shown, so that it starts up as a shown one would. Several
-  // may wait at a time (the warm page, the page of a player made before
-  // the warm-up once its window goes, one being let go): they stand side by
-  // side in a row there, as a window holds only one widget of its own.
+  // A view with no window (the warm page, one whose window went before its
+  // session ended) waits in one off the screen. Several may wait at a time:
+  // they stand side by side in a row there, as a window holds only one
+  // widget of its own.
   GtkWidget* Shelf() {
     if (!shelf_) {
       shelf_ = gtk_offscreen_window_new();
@@ -224,7 +229,8 @@ MovieSession::~MovieSession() {
   }
   bridge_->Run("tessaryPlayer.close(" + std::to_string(id_) + ")");
   bridge_->Detach(id_);
-  // The frame stays in its window, hidden, for the next player there.
+  // The old movie is out of sight at once; the view and its frame go from
+  // the main loop.
   gtk_widget_hide(frame_);
   g_object_unref(frame_);
   PlayerPool::Get().GiveBack(std::move(bridge_));

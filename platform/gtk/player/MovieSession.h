@@ -1,14 +1,13 @@
 #pragma once
-// A host player's use of the movie player's web view: one fresh Ruffle
-// player in a warm bridge page, shown in a widget of the session's own that
-// the host puts into its window.
+// A host player's use of the movie player: one fresh Ruffle player in a
+// bridge page of the session's own, shown in a widget that the host puts
+// into its window.
 //
-// Web views with a loaded bridge page are kept in a small pool: a session
-// borrows one (the idle one when there is one, a new one otherwise) and
-// gives it back when it ends, after the page has dropped the session's
-// Ruffle player. So a player made right after another one (the game reloads
-// by destroying its player and making a new one) finds Ruffle's module
-// compiled already, and the view still standing in its window.
+// Each session has a web view, and so a web process, of its own, which
+// ends with the session: the memory the session's players used all goes
+// back then. The first session takes the page warmed up beforehand
+// (PrewarmMoviePlayer), so the game's first movie finds Ruffle's module
+// compiled already; later ones start a page of their own.
 
 #include <gtk/gtk.h>
 
@@ -43,14 +42,14 @@ class MovieSession {
   static constexpr guint kCallTimeoutMs = 5000;
 
   // windowContainer: the container of the window the session's widget
-  // will stand in (a view whose frame is there already is preferred).
+  // will stand in.
   MovieSession(MovieSessionEvents& events, GtkWidget* windowContainer);
   ~MovieSession();
   MovieSession(const MovieSession&) = delete;
   MovieSession& operator=(const MovieSession&) = delete;
 
   // The session's widget (the web view inside it), for the host's window.
-  // It stays there, hidden, when the session ends.
+  // Hidden when the session ends, it leaves the window soon after.
   GtkWidget* Widget() const { return frame_; }
 
   void Load(const MovieSettings& settings);

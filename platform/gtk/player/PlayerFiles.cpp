@@ -17,12 +17,7 @@ bool EndsWith(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-std::size_t modulesServed = 0;
-
 }  // namespace
-
-std::size_t PlayerModulesServed() { return modulesServed; }
-void CountPlayerModuleServed() { ++modulesServed; }
 
 std::filesystem::path PlayerFilesFolder() {
   if (!GivenFolder().empty()) return GivenFolder();

@@ -28,9 +28,4 @@ std::optional<std::filesystem::path> PlayerFileForPath(const std::filesystem::pa
 // compiles its module while it streams in only with that type).
 std::string PlayerFileContentType(std::string_view fileName);
 
-// How many WebAssembly modules the scheme has served so far (each one is
-// compiled by the page that asked for it).
-std::size_t PlayerModulesServed();
-void CountPlayerModuleServed();
-
 }  // namespace platform::gtk

@@ -3,10 +3,10 @@
 // "session"), hands the movie's external calls and load events to the host,
 // and runs the host's calls into the movie.
 //
-// The page outlives the host's players: Ruffle's WebAssembly module is
-// compiled once per page, and every player the host creates gets a fresh
-// Ruffle player element (fresh instance, fresh settings, no callbacks of an
-// older movie) in the same page.
+// Each host player has a page of its own, which goes with it; every movie
+// it loads gets a fresh Ruffle player element (fresh instance, fresh
+// settings, no callbacks of an older movie). A page made ahead of the first
+// player is warmed up (warmUp), so that Ruffle's module is compiled already.
 //
 // When the movie cannot be loaded (not found, not a movie) or Ruffle fails,
 // the page shows its own notice in place of Ruffle's error screen (which is
@@ -185,11 +185,12 @@
   // Ruffle 0.6.0 ticks a hidden page's movie from a worker made from a
   // script text that holds its interval ("const intervalMs = ..."): one tick
   // a frame, each costing nearly what a drawn frame costs. Out of sight the
-  // movie ticks once a second instead, as the Flash player slowed down
-  // movies nobody saw: each tick plays the frames that fell due (up to
-  // Ruffle's limit a tick) and runs the movie's timers and network events,
-  // so a game keeps its connection.
-  const HIDDEN_TICK_MS = 1000;
+  // movie ticks every two seconds instead, as the Flash player slowed down
+  // movies nobody saw to a few frames a second: each tick plays the frames
+  // that fell due up to Ruffle's limit of five (so 2.5 frames a second; a
+  // tick a second played five, and cost half as much again) and runs the
+  // movie's timers and network events, so a game keeps its connection.
+  const HIDDEN_TICK_MS = 2000;
   const TICK_INTERVAL = /const intervalMs = [^;\n]+;/;
   const NativeBlob = window.Blob;
   globalThis.Blob = new Proxy(NativeBlob, {
@@ -203,8 +204,71 @@
     },
   });
 
+  // Ruffle 0.6.0 feeds its audio context's output without pause, silence
+  // included: the web engine's audio threads then cost a few percent of a
+  // core even when the movie plays nothing. Out of sight, an output that has
+  // played only silence for a while (every sample zero, in each buffer Ruffle
+  // mixes and queues) is paused after a silent buffer, and set running again
+  // at every hidden tick: a sound the movie starts meanwhile waits in Ruffle's
+  // mixer and plays from the next buffer on, at most a tick late; then the
+  // output runs on until it has been silent again for a while.
+  const QUIET_BEFORE_PAUSE_S = 1;
+  const quietSeconds = new WeakMap();  // audio context -> seconds of silence queued in a row
+  const pausedContexts = new Set();     // paused here for silence
+  function silent(buffer) {
+    for (let channel = 0; channel < buffer.numberOfChannels; channel++) {
+      const data = buffer.getChannelData(channel);
+      for (let i = 0; i < data.length; i++) {
+        if (data[i] !== 0) return false;
+      }
+    }
+    return true;
+  }
+  // When Ruffle itself pauses or resumes the output (the host stopped or
+  // played the movie), that pause is Ruffle's to end, not the page's.
+  const nativeSuspend = window.AudioContext && AudioContext.prototype.suspend;
+  const nativeResume = window.AudioContext && AudioContext.prototype.resume;
+  if (nativeSuspend && nativeResume) {
+    AudioContext.prototype.suspend = function () {
+      pausedContexts.delete(this);
+      return nativeSuspend.call(this);
+    };
+    AudioContext.prototype.resume = function () {
+      pausedContexts.delete(this);
+      return nativeResume.call(this);
+    };
+  }
+  const nativeStart = nativeSuspend && window.AudioBufferSourceNode && AudioBufferSourceNode.prototype.start;
+  if (nativeStart) AudioBufferSourceNode.prototype.start = function (...args) {
+    const result = nativeStart.apply(this, args);
+    const context = this.context;
+    if (!hiddenByHost || !this.buffer || !(context instanceof AudioContext)) {
+      quietSeconds.delete(context);
+    } else if (!silent(this.buffer)) {
+      quietSeconds.set(context, 0);
+    } else {
+      const quiet = (quietSeconds.get(context) || 0) + this.buffer.duration;
+      quietSeconds.set(context, quiet);
+      if (quiet >= QUIET_BEFORE_PAUSE_S && context.state === "running" && !pausedContexts.has(context)) {
+        pausedContexts.add(context);
+        nativeSuspend.call(context).catch(() => pausedContexts.delete(context));
+      }
+    }
+    return result;
+  };
+  function resumePausedAudio() {
+    for (const context of pausedContexts) {
+      pausedContexts.delete(context);
+      if (context.state !== "closed") nativeResume.call(context).catch(() => {});
+    }
+  }
+  let audioWake = 0;
+
   function setHiddenByHost(hidden) {
     hiddenByHost = hidden;
+    clearInterval(audioWake);
+    audioWake = hidden ? setInterval(resumePausedAudio, HIDDEN_TICK_MS) : 0;
+    if (!hidden) resumePausedAudio();
     announceVisibility(false);
   }
 
@@ -402,6 +466,13 @@
   window.tessaryPlayer = {
     object,
 
+    // Compiles Ruffle's module ahead of the first movie (a page made for a
+    // player right away has no use for it).
+    warmUp() {
+      warmUp();
+      return true;
+    },
+
     // The host's player `id` owns the page from now on; whatever an earlier
     // one left is gone.
     open(id) {
@@ -504,5 +575,4 @@
   // machines its wgpu one draws a busy movie many times slower and keeps
   // far more memory.
   window.RufflePlayer.config = { polyfills: false, preferredRenderer: "webgl" };
-  window.addEventListener("load", () => setTimeout(warmUp, 0));
 })();
