@@ -63,6 +63,7 @@ void GtkDialogWindow::ConnectEvents() {
 gboolean GtkDialogWindow::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
   GtkDialogWindow* self = Self(data);
   self->Paint(cr);
+  const bool firstFrame = !self->drawn_;
   self->drawn_ = true;
   // Painting runs as a message of its own once GTK has finished drawing,
   // so a handler may block (the first paint of the login dialog does).
@@ -74,7 +75,8 @@ gboolean GtkDialogWindow::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
       self->QueuePaint();
     }
   }
-  self->ReleaseOwnedPaints();
+  // Owned windows hold their paint only until this window's first frame.
+  if (firstFrame) self->ReleaseOwnedPaints();
   return FALSE;  // children draw on top
 }
 

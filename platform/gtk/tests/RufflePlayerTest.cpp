@@ -107,6 +107,17 @@ class RufflePlayerTest : public ::testing::Test {
   }
 
   WebKitWebView* View() const { return ViewIn(static_cast<gtk::RufflePlayer*>(player.get())->Widget()); }
+  // Notes every audio context that feeds its output (each does, every few
+  // hundred milliseconds, while it runs) in window.testContexts.
+  void WatchAudioContexts() const {
+    ASSERT_EQ(EvaluateJson(View(),
+                           "(() => { const seen = window.testContexts = new Set();"
+                           " const make = AudioContext.prototype.createBufferSource;"
+                           " AudioContext.prototype.createBufferSource = function () {"
+                           " seen.add(this); return make.call(this); };"
+                           " return true; })()"),
+              "true");
+  }
 
   gtk::GtkPlatform platform;
   GameWindow game;
@@ -268,13 +279,7 @@ TEST_F(RufflePlayerTest, OutOfSightTheMovieRunsUndrawnAndAnswersAndShowsAgainAtO
   };
   // The movie plays no sound: out of sight its sound output pauses, and
   // runs again when the window comes back.
-  ASSERT_EQ(EvaluateJson(View(),
-                         "(() => { const seen = window.testContexts = new Set();"
-                         " const make = AudioContext.prototype.createBufferSource;"
-                         " AudioContext.prototype.createBufferSource = function () {"
-                         " seen.add(this); return make.call(this); };"
-                         " return true; })()"),
-            "true");
+  ASSERT_NO_FATAL_FAILURE(WatchAudioContexts());
   auto sound = [&] {
     return EvaluateJson(View(), "[...window.testContexts].filter((c) => c.state !== 'closed').map((c) => c.state)");
   };
@@ -345,13 +350,7 @@ TEST_F(RufflePlayerTest, APlayerDestroyedWhileItsMovieLoadsLeavesNothingRunning)
   ASSERT_TRUE(RunUntil([&] { return game.Called("ready"); }));
   // Every running audio context feeds its output a buffer every few hundred
   // milliseconds: noted so, those left running can be counted at the end.
-  ASSERT_EQ(EvaluateJson(View(),
-                         "(() => { const seen = window.testContexts = new Set();"
-                         " const make = AudioContext.prototype.createBufferSource;"
-                         " AudioContext.prototype.createBufferSource = function () {"
-                         " seen.add(this); return make.call(this); };"
-                         " return true; })()"),
-            "true");
+  ASSERT_NO_FATAL_FAILURE(WatchAudioContexts());
   RunFor(1000);
   ASSERT_EQ(game.calls.size(), 1u);
   EXPECT_EQ(game.calls[0].request, Request("ready", "<string>last</string>"));
