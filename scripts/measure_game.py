@@ -18,9 +18,9 @@ table:
   (platform/gtk/bench/BarePlayerPage.cpp), once with Ruffle's defaults and
   once with the renderer the client's player page asks for, both taken
   from 13 s to 40 s after the movie started;
-- CPU of the whole tree, in % of one core, with the game shown (over the
-  same stretch) and
-  minimised (30 s), and whether the movie kept running while minimised;
+- CPU of the whole tree, in % of one core, with the game shown (over that
+  same stretch) and minimised (30 s), and whether the movie kept running
+  while minimised;
 - how long after the restore the movie shows again;
 - the start-up: from process start to the skin's first frame on the screen,
   against a bare GTK window showing the same skin image
@@ -228,8 +228,8 @@ def measure_client(label, zarek, opts):
             geometry = desk.geometry(game)
             row["size"] = (geometry[2] - 6, geometry[3] - 32)
             # The frame rate over the same stretch of the movie's life as the
-            # bare page's: from a third of 40 s on, once the script engine
-            # has compiled the movie's busy code.
+            # bare page's (the last two thirds of its run), once the script
+            # engine has compiled the movie's busy code.
             time.sleep(max(0.0, watch.starts[0] + BARE_SECONDS / 3 - time.monotonic()))
             t0 = time.monotonic()
             row["cpu_shown"] = cpu_percent(desk.client.pid, BARE_SECONDS * 2 / 3)
